@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QMap>
+
+#include <array>
+
+class ItemView_t;
+
+// A node is known by the 16 bytes of its IPv6 address; the scope through
+// which it was heard plays no part. std::array orders them as unsigned bytes.
+using NodeKey_t = std::array<quint8, 16>;
+
+NodeKey_t _NodeKey(const QHostAddress &address);
+
+// Every node heard so far, with its panel. Entries are only ever added; the
+// panels belong to the main window, not to the map.
+extern QMap<NodeKey_t, ItemView_t *> NodeMap;

@@ -1,0 +1,39 @@
+#include "protocol/Route.h"
+
+#include "app/MainWindow.h"
+#include "panels/PlugView.h"
+#include "protocol/NodeMap.h"
+#include "protocol/Protocol.h"
+#include "protocol/ReportReader.h"
+
+namespace {
+
+// The kind table: which panel a NodeKind calls for.
+ItemView_t *_CreatePanel(quint16 kind, const QHostAddress &sender, const QByteArray &datagram) {
+    switch (kind) {
+    case Ternix36::KindPlug:
+        return new PlugView_t(sender, datagram);
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+void _RouteDatagram(const QHostAddress &sender, const QByteArray &datagram) {
+    const NodeKey_t key = _NodeKey(sender);
+    const auto known = NodeMap.constFind(key);
+    if (known != NodeMap.constEnd()) {
+        known.value()->_DataRead(datagram);
+        return;
+    }
+
+    const ReportReader_t report(datagram);
+    if (!report._IsReport())
+        return;
+    ItemView_t *panel = _CreatePanel(report._U16(Ternix36::KindOffset), sender, datagram);
+    if (!panel)
+        return;
+    pMainWindow->_AddItem(panel);
+    NodeMap.insert(key, panel);
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+class QByteArray;
+class QHostAddress;
+
+// Hands a received datagram to its sender's panel, or, for a sender heard for
+// the first time, creates the panel its NodeKind calls for and adds it to the
+// main window. A new sender with no valid NodeKind is forgotten.
+void _RouteDatagram(const QHostAddress &sender, const QByteArray &datagram);
