@@ -1,0 +1,14 @@
+#include "app/MainWindow.h"
+#include "app/WorkingDirectory.h"
+
+#include <QApplication>
+#include <QDir>
+
+int main(int argc, char *argv[]) {
+    QApplication application(argc, argv);
+    QDir::setCurrent(_WorkingDirectoryFor(QCoreApplication::applicationDirPath()));
+
+    MainWindow_t window;
+    window.show();
+    return application.exec();
+}

@@ -1,0 +1,76 @@
+#include "panels/ItemView.h"
+
+#include "app/MainWindow.h"
+
+#include <QBrush>
+#include <QFont>
+#include <QGridLayout>
+#include <QLabel>
+#include <QUdpSocket>
+
+namespace {
+constexpr Qt::Alignment Centred = Qt::AlignHCenter | Qt::AlignVCenter;
+constexpr int EmptyFrameSide = 70;
+} // namespace
+
+ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
+    : nodeAddress(sender)
+    , grid(new QGridLayout)
+    , look(look) {
+    // The scope is fixed now: a later change of interface leaves this panel alone.
+    nodeAddress.setScopeId(pMainWindow->_InterfaceName());
+
+    setLayout(grid);
+    setFixedHeight(look.fixedHeight);
+    setBackgroundRole(QPalette::Light);
+    setAutoFillBackground(true);
+
+    titleLabel = _CentredLabel(QStringLiteral("TERNIX36 ") + QLatin1String(look.kindWord));
+    titleLabel->setBackgroundRole(QPalette::Window);
+    titleLabel->setAutoFillBackground(true);
+    nameLabel = _CentredLabel();
+    addressLabel = _CentredLabel(nodeAddress.toString().toLower());
+}
+
+void ItemView_t::_PlaceCommonFrame() {
+    auto *emptyFrame = new QFrame;
+    emptyFrame->setFixedSize(EmptyFrameSide, EmptyFrameSide);
+
+    grid->addWidget(titleLabel, 0, 0, 1, look.titleWidth);
+    grid->addWidget(emptyFrame, 0, 0, 4, 1);
+    grid->addWidget(nameLabel, 1, 1, 2, 1);
+    grid->addWidget(addressLabel, look.addressRow, 1, 1, 1);
+}
+
+QPalette ItemView_t::_TitlePalette(Qt::GlobalColor colour) const {
+    QPalette titlePalette = palette();
+    const QBrush brush(colour, Qt::SolidPattern);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        titlePalette.setBrush(group, QPalette::Window, brush);
+    return titlePalette;
+}
+
+QFont ItemView_t::_ValueFont(const QLabel *label) {
+    QFont font = label->font();
+    font.setWeight(QFont::Bold);
+    font.setPointSize(font.pointSize() * 2);
+    return font;
+}
+
+QLabel *ItemView_t::_CentredLabel(const QString &text) {
+    auto *label = new QLabel(text);
+    label->setAlignment(Centred);
+    return label;
+}
+
+QLabel *ItemView_t::_Caption(const QString &text) {
+    QLabel *caption = _CentredLabel(text);
+    caption->setBackgroundRole(QPalette::Midlight);
+    caption->setAutoFillBackground(true);
+    return caption;
+}
+
+void ItemView_t::_SendCommand(const QByteArray &command, quint16 port) {
+    QUdpSocket socket;
+    socket.writeDatagram(command, nodeAddress, port);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QFrame>
+#include <QHostAddress>
+#include <QPalette>
+
+class QByteArray;
+class QFont;
+class QGridLayout;
+class QLabel;
+
+// A node's panel, as routing knows it: one strip in the main window's column
+// that reads every datagram its node sends.
+//
+// The base also builds the frame that every panel shares (title, name and
+// address labels, the empty 70 x 70 frame) and sends the panel's commands.
+class ItemView_t : public QFrame {
+public:
+    virtual void _DataRead(const QByteArray &datagram) = 0;
+
+protected:
+    struct FrameLook_t {
+        const char *kindWord; // "Plug" gives the title "TERNIX36 Plug"
+        int fixedHeight;
+        int titleWidth; // columns spanned by the title
+        int addressRow;
+    };
+
+    // Builds the frame up to the address label; the panel then creates its
+    // own widgets and calls _PlaceCommonFrame before its own placements.
+    ItemView_t(const QHostAddress &sender, const FrameLook_t &look);
+
+    void _PlaceCommonFrame();
+
+    // A copy of the panel's palette whose window brush is the given colour;
+    // set on the title label it colours the title bar.
+    QPalette _TitlePalette(Qt::GlobalColor colour) const;
+    // Bold at twice the label's point size: the font of the big values.
+    static QFont _ValueFont(const QLabel *label);
+    static QLabel *_CentredLabel(const QString &text = QString());
+    // The small filled captions under the values ("Real", "Brightness"...).
+    static QLabel *_Caption(const QString &text);
+
+    // One datagram to the node, from a socket that lives for this call only.
+    void _SendCommand(const QByteArray &command, quint16 port);
+
+    QHostAddress nodeAddress;
+    QGridLayout *grid;
+    QLabel *titleLabel;
+    QLabel *nameLabel;
+    QLabel *addressLabel;
+
+private:
+    FrameLook_t look;
+};

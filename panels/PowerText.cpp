@@ -1,0 +1,7 @@
+#include "panels/PowerText.h"
+
+QString _PowerText(qint32 hundredthsOfWatt) {
+    float watts = float(hundredthsOfWatt);
+    watts /= 100;
+    return QString::number(watts, 'g', 6) + QStringLiteral(" W");
+}
