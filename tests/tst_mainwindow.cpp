@@ -1,0 +1,219 @@
+#include "app/InterfaceList.h"
+#include "app/MainWindow.h"
+#include "panels/ItemView.h"
+#include "protocol/NodeMap.h"
+
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QNetworkInterface>
+#include <QProcess>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+using TestSupport::hex;
+
+namespace {
+
+// Stands in for a node's panel and keeps every datagram that routing hands it.
+class RecordingPanel : public ItemView_t {
+public:
+    explicit RecordingPanel(const QHostAddress &sender)
+        : ItemView_t(sender, {"Test", 105, 5, 3}) {
+        _PlaceCommonFrame();
+    }
+    void _DataRead(const QByteArray &datagram) override { datagrams.append(datagram); }
+
+    QList<QByteArray> datagrams;
+};
+
+bool ip(const QString &arguments) {
+    return QProcess::execute(QStringLiteral("ip"), arguments.split(QLatin1Char(' '))) == 0;
+}
+
+int indexOf(const QString &name) {
+    return QNetworkInterface::interfaceIndexFromName(name);
+}
+
+// How many of the datagrams arrived on one of these interfaces.
+int countOn(const QList<QNetworkDatagram> &datagrams, const QList<int> &indexes) {
+    return int(std::count_if(datagrams.begin(), datagrams.end(), [&](const QNetworkDatagram &d) {
+        return indexes.contains(int(d.interfaceIndex()));
+    }));
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void layoutOfTheWindow();
+    void receivePath();
+    void probesOnTheChosenInterface();
+    void exitClosesTheWindow();
+};
+
+void TestMainWindow::layoutOfTheWindow() {
+    MainWindow_t window;
+    QCOMPARE(window.minimumWidth(), 600);
+    QCOMPARE(pMainWindow, &window);
+
+    auto *toolBar = window.findChild<QToolBar *>();
+    QVERIFY(toolBar);
+    const QList<QAction *> actions = toolBar->actions();
+    QCOMPARE(actions.size(), 3);
+    auto *box = qobject_cast<QComboBox *>(toolBar->widgetForAction(actions[0]));
+    QVERIFY(box);
+    QCOMPARE(actions[1]->text(), QStringLiteral("Scan"));
+    QCOMPARE(actions[2]->text(), QStringLiteral("Exit"));
+
+    const QList<InterfaceChoice_t> expected = _UsableInterfaces(_DescribeAllInterfaces());
+    QCOMPARE(box->count(), expected.size());
+    for (int i = 0; i < box->count(); ++i) {
+        QCOMPARE(box->itemText(i), expected[i].text);
+        QCOMPARE(box->itemData(i, Qt::UserRole).toString(), expected[i].interfaceName);
+        QVERIFY(box->itemIcon(i).isNull());
+    }
+    QCOMPARE(window._InterfaceName(), expected.isEmpty() ? QString() : expected[0].interfaceName);
+
+    auto *scrollArea = qobject_cast<QScrollArea *>(window.centralWidget());
+    QVERIFY(scrollArea);
+    QVERIFY(scrollArea->widgetResizable());
+    QWidget *container = scrollArea->widget();
+    QVERIFY(qobject_cast<QVBoxLayout *>(container->layout()));
+    QCOMPARE(container->sizePolicy().horizontalPolicy(), QSizePolicy::MinimumExpanding);
+    QCOMPARE(container->sizePolicy().verticalPolicy(), QSizePolicy::Fixed);
+}
+
+void TestMainWindow::receivePath() {
+    MainWindow_t window;
+    const QHostAddress node(QHostAddress::LocalHostIPv6);
+    auto *panel = new RecordingPanel(node);
+    window._AddItem(panel);
+    NodeMap.insert(_NodeKey(node), panel);
+
+    auto *receiveSocket = window.findChild<QUdpSocket *>();
+    QVERIFY(receiveSocket);
+    QCOMPARE(receiveSocket->localPort(), quint16(4444));
+    QSignalSpy readyRead(receiveSocket, &QUdpSocket::readyRead);
+
+    const QList<QByteArray> sent = {hex("C0 10 01 00 00"), QByteArray(),
+                                    QByteArray(1500, 'x'), hex("01"),
+                                    QByteArray(1024, 'y'), hex("C0 30 01 01 E4")};
+    QUdpSocket sender;
+    for (const QByteArray &datagram : sent)
+        QCOMPARE(sender.writeDatagram(datagram, node, 4444), qint64(datagram.size()));
+
+    QTRY_COMPARE(panel->datagrams.size(), sent.size());
+    QList<QByteArray> expected = sent;
+    expected[2].truncate(1024); // a longer datagram reaches routing as its first 1024 bytes
+    QCOMPARE(panel->datagrams, expected);
+    // One datagram for each readyRead(), none left behind.
+    QCOMPARE(readyRead.size(), sent.size());
+    QVERIFY(!receiveSocket->hasPendingDatagrams());
+}
+
+void TestMainWindow::probesOnTheChosenInterface() {
+    if (!TestSupport::inPrivateNetwork())
+        QSKIP("needs a private network namespace to add interfaces in (tests/isolated.sh)");
+
+    // Two separate links, each a veth pair; a probe sent on one end comes back
+    // on that end (multicast loop) and arrives at the other end, never on the
+    // other pair.
+    for (const char *pair : {"pa", "pb"}) {
+        const QString a = QLatin1String(pair) + QLatin1String("0");
+        const QString b = QLatin1String(pair) + QLatin1String("1");
+        QVERIFY(ip(QStringLiteral("link add %1 type veth peer name %2").arg(a, b)));
+        QVERIFY(ip(QStringLiteral("link set %1 up").arg(a)));
+        QVERIFY(ip(QStringLiteral("link set %1 up").arg(b)));
+        QVERIFY(ip(QStringLiteral("addr add fe80::%1:1/64 dev %2 nodad")
+                       .arg(pair[1] == 'a' ? 1 : 2)
+                       .arg(a)));
+        QVERIFY(ip(QStringLiteral("addr add fe80::%1:2/64 dev %2 nodad")
+                       .arg(pair[1] == 'a' ? 1 : 2)
+                       .arg(b)));
+    }
+    const QList<int> pairA = {indexOf(QStringLiteral("pa0")), indexOf(QStringLiteral("pa1"))};
+    const QList<int> pairB = {indexOf(QStringLiteral("pb0")), indexOf(QStringLiteral("pb1"))};
+
+    QUdpSocket node;
+    QVERIFY(node.bind(QHostAddress::AnyIPv6, 40000, QUdpSocket::ShareAddress));
+    // Everything that reached the node side since the last call.
+    auto collect = [&node]() {
+        QTest::qWait(300);
+        QList<QNetworkDatagram> datagrams;
+        while (node.hasPendingDatagrams())
+            datagrams.append(node.receiveDatagram());
+        return datagrams;
+    };
+
+    MainWindow_t window;
+    auto *box = window.findChild<QComboBox *>();
+    QCOMPARE(box->count(), 4);
+    const int first = box->itemData(0).toString().toInt();
+    QCOMPARE(window._InterfaceName(), QString::number(first));
+    const QList<int> firstPair = pairA.contains(first) ? pairA : pairB;
+    const QList<int> otherPair = pairA.contains(first) ? pairB : pairA;
+
+    // The constructor's one probe, on the first interface: its own copy and
+    // the one that crossed the link.
+    QList<QNetworkDatagram> probes = collect();
+    QCOMPARE(countOn(probes, firstPair), 2);
+    QCOMPARE(countOn(probes, {first}), 1);
+    QCOMPARE(probes.size(), 2);
+    for (const QNetworkDatagram &probe : probes) {
+        QCOMPARE(probe.data(), hex("00 01 02 03 04 05 06 07 08 09"));
+        QCOMPARE(probe.senderPort(), 4444);
+        QHostAddress destination = probe.destinationAddress();
+        destination.setScopeId(QString());
+        QCOMPARE(destination, QHostAddress(QStringLiteral("ff02::1")));
+    }
+
+    // Choosing an interface of the other link sends one probe there only.
+    int other = -1;
+    for (int i = 0; i < box->count(); ++i)
+        if (otherPair.contains(box->itemData(i).toString().toInt()))
+            other = i;
+    box->setCurrentIndex(other);
+    const int chosen = box->itemData(other).toString().toInt();
+    QCOMPARE(window._InterfaceName(), QString::number(chosen));
+    probes = collect();
+    QCOMPARE(probes.size(), 2);
+    QCOMPARE(countOn(probes, otherPair), 2);
+    QCOMPARE(countOn(probes, {chosen}), 1);
+
+    // Choosing the item that is already current sends nothing; "Scan" repeats.
+    box->setCurrentIndex(other);
+    QCOMPARE(collect().size(), 0);
+    window.findChild<QToolBar *>()->actions()[1]->trigger();
+    probes = collect();
+    QCOMPARE(probes.size(), 2);
+    QCOMPARE(countOn(probes, {chosen}), 1);
+
+    for (const char *end : {"pa0", "pb0"})
+        ip(QStringLiteral("link del %1").arg(QLatin1String(end)));
+}
+
+void TestMainWindow::exitClosesTheWindow() {
+    MainWindow_t window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // "Exit" closes the last window, which ends the event loop with 0; a
+    // loop that is still running after 10 s ends with 1 instead.
+    QAction *exit = window.findChild<QToolBar *>()->actions()[2];
+    QTimer::singleShot(0, exit, &QAction::trigger);
+    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!window.isVisible());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
