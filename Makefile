@@ -1,11 +1,12 @@
-# Thin wrapper around CMake and CTest. `make run` and `make test` install what
-# is missing (Debian and Ubuntu), build, then start the program or the tests.
+# Thin wrapper around CMake and CTest. `make run`, `make test` and `make package`
+# install what is missing (Debian and Ubuntu), build, then start the program,
+# run the tests or build the Debian package.
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test package lintian clean
 
 all: build
 
@@ -21,6 +22,16 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --parallel $(JOBS)
+
+# A Debian package of the programs, the menu entry, icon, metainfo and man
+# pages, in $(BUILD_DIR): install it with sudo apt-get install ./$(BUILD_DIR)/<file>.deb
+package: build
+	cmake --build $(BUILD_DIR) --target package
+
+# Debian's own checks on that package (installs lintian when missing).
+lintian: package
+	@scripts/install-deps.sh lintian
+	lintian --info $(BUILD_DIR)/*.deb
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -1,0 +1,50 @@
+# What `cmake --install` and the Debian package put where. Include it after
+# every program target, so that the simulator is installed when it is built.
+include(GNUInstallDirs)
+
+# Directories created on install are world-readable, whatever the umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+set(ternix36_share ${CMAKE_CURRENT_LIST_DIR}/../share)
+set(ternix36_generated ${CMAKE_CURRENT_BINARY_DIR}/share)
+
+install(TARGETS ternix36-control RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${ternix36_share}/ternix36-control.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${ternix36_share}/ternix36-control.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${ternix36_share}/net.ternix36.control.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${ternix36_share}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(ternix36_programs ternix36-control)
+if(TARGET ternix36-sim)
+    install(TARGETS ternix36-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    list(APPEND ternix36_programs ternix36-sim)
+endif()
+
+# Man pages and the changelog are installed gzipped (-n: no name or time
+# stamp inside, so every build gives the same bytes), as Debian wants them.
+find_program(TERNIX36_GZIP gzip)
+set(ternix36_compressed)
+function(ternix36_install_compressed file destination)
+    if(TERNIX36_GZIP)
+        add_custom_command(OUTPUT ${file}.gz
+            COMMAND ${TERNIX36_GZIP} -9nkf ${file}
+            DEPENDS ${file}
+            VERBATIM)
+        set(ternix36_compressed ${ternix36_compressed} ${file}.gz PARENT_SCOPE)
+        install(FILES ${file}.gz DESTINATION ${destination})
+    else()
+        install(FILES ${file} DESTINATION ${destination})
+    endif()
+endfunction()
+
+foreach(program IN LISTS ternix36_programs)
+    configure_file(${ternix36_share}/man/${program}.1.in ${ternix36_generated}/${program}.1 @ONLY)
+    ternix36_install_compressed(${ternix36_generated}/${program}.1 ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+configure_file(${ternix36_share}/debian/changelog ${ternix36_generated}/changelog COPYONLY)
+ternix36_install_compressed(${ternix36_generated}/changelog ${CMAKE_INSTALL_DOCDIR})
+add_custom_target(ternix36-compressed-docs ALL DEPENDS ${ternix36_compressed})

@@ -1,0 +1,70 @@
+#!/bin/sh
+# Usage: package.sh CPACK-CONFIG WORK-DIR SMOKE-SCRIPT PLUGIN-DIR [EXTRA-PROGRAM...]
+# Builds the .deb with CPack into WORK-DIR, unpacks it there with dpkg -x and
+# checks the unpacked tree: every program and man page is there, the menu
+# entry and the AppStream metadata validate and point at what the package
+# holds, and the installed program starts and ends cleanly.
+set -eu
+config=$1
+work=$2
+smoke=$3
+plugins=$4
+shift 4
+programs="ternix36-control $*"
+
+fail() {
+    echo "package: $*" >&2
+    exit 1
+}
+
+rm -rf "$work"
+mkdir -p "$work"
+cpack --config "$config" -B "$work" >"$work/cpack.log" 2>&1 || {
+    cat "$work/cpack.log"
+    fail "cpack failed"
+}
+set -- "$work"/*.deb
+[ $# -eq 1 ] && [ -f "$1" ] || fail "expected one .deb in $work, found: $*"
+deb=$1
+echo "package: built $(basename "$deb")"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "package: Depends: $depends"
+for library in libc6 libqt6core6 libqt6network6; do
+    printf '%s\n' "$depends" | grep -q "\\b$library\\b" || fail "Depends lacks $library"
+done
+[ "$(dpkg-deb -f "$deb" Package)" = ternix36-control ] || fail "wrong package name"
+
+root=$work/root
+dpkg -x "$deb" "$root"
+usr=$root/usr
+
+for program in $programs; do
+    [ -x "$usr/bin/$program" ] || fail "usr/bin/$program missing"
+    gzip -t "$usr/share/man/man1/$program.1.gz" || fail "man page of $program missing"
+done
+[ -f "$usr/share/doc/ternix36-control/copyright" ] || fail "copyright file missing"
+gzip -t "$usr/share/doc/ternix36-control/changelog.gz" || fail "changelog missing"
+
+desktop=$usr/share/applications/ternix36-control.desktop
+[ -f "$desktop" ] || fail "no menu entry in usr/share/applications"
+desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the menu entry"
+field() {
+    sed -n "s/^$1=//p" "$desktop"
+}
+[ -x "$usr/bin/$(field Exec)" ] || fail "the menu entry starts '$(field Exec)', which the package does not hold"
+icon=$(field Icon)
+[ -f "$usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no icon '$icon' in the package"
+printf '%s\n' "$(field Categories)" | grep -q '\bNetwork;' || fail "the menu entry is not under Network"
+
+set -- "$usr"/share/metainfo/*.metainfo.xml
+[ $# -eq 1 ] && [ -f "$1" ] || fail "expected one metainfo file, found: $*"
+metainfo=$1
+appstreamcli validate --no-net "$metainfo" || fail "appstreamcli rejects $(basename "$metainfo")"
+# The whole tree as a software centre reads it: metainfo, menu entry, icon.
+appstreamcli validate-tree --no-net "$root" || fail "appstreamcli rejects the installed tree"
+grep -q '<launchable type="desktop-id">ternix36-control.desktop</launchable>' "$metainfo" ||
+    fail "the metainfo does not launch the menu entry"
+
+"$smoke" "$usr/bin/ternix36-control" "$plugins" || fail "the installed program did not start and end cleanly"
+echo "package: $(basename "$deb") unpacks, validates and starts"
