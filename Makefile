@@ -24,7 +24,7 @@ test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --parallel $(JOBS)
 
 # A Debian package of the programs, the menu entry, icon, metainfo and man
-# pages, in $(BUILD_DIR): install it with sudo apt-get install ./$(BUILD_DIR)/<file>.deb
+# pages, in $(BUILD_DIR): sudo apt-get install ./$(BUILD_DIR)/ternix36-control_*.deb
 package: build
 	cmake --build $(BUILD_DIR) --target package
 
