@@ -1,6 +1,10 @@
 #include "protocol/Route.h"
 
 #include "app/MainWindow.h"
+#include "panels/ADPlugView.h"
+#include "panels/BlindsView.h"
+#include "panels/BrightView.h"
+#include "panels/DimmerView.h"
 #include "panels/PlugView.h"
 #include "protocol/NodeMap.h"
 #include "protocol/Protocol.h"
@@ -13,6 +17,15 @@ ItemView_t *_CreatePanel(quint16 kind, const QHostAddress &sender, const QByteAr
     switch (kind) {
     case Ternix36::KindPlug:
         return new PlugView_t(sender, datagram);
+    case Ternix36::KindBright:
+    case Ternix36::KindBright2:
+        return new BrightView_t(sender, datagram);
+    case Ternix36::KindADPlug:
+        return new ADPlugView_t(sender, datagram);
+    case Ternix36::KindBlinds:
+        return new BlindsView_t(sender, datagram);
+    case Ternix36::KindDimmer:
+        return new DimmerView_t(sender, datagram);
     default:
         return nullptr;
     }

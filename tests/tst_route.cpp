@@ -7,6 +7,7 @@
 
 #include <QLayout>
 #include <QProcess>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
 
@@ -45,6 +46,8 @@ private slots:
     void laterDatagramsGoToTheSamePanel();
     void scopeIsNotPartOfTheNode();
     void senderWithoutValidKindIsForgotten();
+    void unknownKindThenDimmer();
+    void secondSensorKindPollsAsTheFirst();
     void knownSenderGetsEveryDatagramWhole();
     void severalSendersInEitherOrder_data();
     void severalSendersInEitherOrder();
@@ -85,6 +88,11 @@ void TestRoute::kindTable_data() {
     QTest::addColumn<QString>("panelClass"); // empty: no panel
 
     QTest::newRow("0x0110 plug") << hex("10 01") << "PlugView_t";
+    QTest::newRow("0x0111 brightness sensor") << hex("11 01") << "BrightView_t";
+    QTest::newRow("0x0112 brightness sensor") << hex("12 01") << "BrightView_t";
+    QTest::newRow("0x0120 AD plug") << hex("20 01") << "ADPlugView_t";
+    QTest::newRow("0x0121 blinds") << hex("21 01") << "BlindsView_t";
+    QTest::newRow("0x0130 dimmer") << hex("30 01") << "DimmerView_t";
     QTest::newRow("0x1001") << hex("01 10") << "";
     QTest::newRow("0x0000") << hex("00 00") << "";
     QTest::newRow("0x0113") << hex("13 01") << "";
@@ -168,6 +176,34 @@ void TestRoute::senderWithoutValidKindIsForgotten() {
     _RouteDatagram(sender, plugReport("Late"));
     QCOMPARE(NodeMap.size(), before + 1);
     QCOMPARE(cellText(NodeMap.value(_NodeKey(sender)), 1, 1), QStringLiteral("Late"));
+}
+
+void TestRoute::unknownKindThenDimmer() {
+    const QHostAddress sender(QStringLiteral("fe80::6"));
+    const qsizetype before = NodeMap.size();
+    _RouteDatagram(sender, hex("00 13 01 01 32 00"));
+    QCOMPARE(NodeMap.size(), before);
+
+    _RouteDatagram(sender, hex("00 30 01 01 32 04 4B697465"));
+    QCOMPARE(NodeMap.size(), before + 1);
+    ItemView_t *panel = NodeMap.value(_NodeKey(sender));
+    QCOMPARE(panel->metaObject()->className(), "DimmerView_t");
+    QCOMPARE(cellText(panel, 4, 2), QStringLiteral("50 %"));
+    QCOMPARE(cellText(panel, 1, 1), QStringLiteral("Kite"));
+}
+
+void TestRoute::secondSensorKindPollsAsTheFirst() {
+    // A node on this machine, so that the panel's poll can be caught.
+    Catcher node(QHostAddress::LocalHostIPv6, 4444);
+    QVERIFY(node.isBound());
+    _RouteDatagram(QHostAddress::LocalHostIPv6, hex("00 12 01 08 D7000000 10270000 00"));
+    ItemView_t *panel = NodeMap.value(_NodeKey(QHostAddress::LocalHostIPv6));
+    QVERIFY(panel);
+    QCOMPARE(panel->metaObject()->className(), "BrightView_t");
+
+    QTest::mouseClick(qobject_cast<QPushButton *>(cell(panel, 1, 6)), Qt::LeftButton);
+    node.waitFor(1);
+    QCOMPARE(node.payloads(), QList<QByteArray>({hex("C0 11 01")}));
 }
 
 void TestRoute::knownSenderGetsEveryDatagramWhole() {

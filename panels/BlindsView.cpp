@@ -1,0 +1,80 @@
+#include "panels/BlindsView.h"
+
+#include "protocol/Protocol.h"
+#include "protocol/ReportReader.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+// Blinds report: the state in byte 3 and nothing after it, so no name trailer.
+// Drive command: C0 21 01 and the direction asked for, or 00 to stop.
+namespace {
+constexpr qint64 StateOffset = 3;
+} // namespace
+
+BlindsView_t::BlindsView_t(const QHostAddress &sender, const QByteArray &datagram)
+    : ItemView_t(sender, {"Blinds", 105, 5, 3})
+    , upPalette(_TitlePalette(Qt::green))
+    , downPalette(_TitlePalette(Qt::red))
+    , offPalette(_TitlePalette(Qt::gray)) {
+    upButton = new QPushButton(tr("Up"));
+    downButton = new QPushButton(tr("Down"));
+    connect(upButton, &QPushButton::clicked, this, &BlindsView_t::_SwitchUp);
+    connect(downButton, &QPushButton::clicked, this, &BlindsView_t::_SwitchDown);
+    stateLabel = _CentredLabel();
+    stateLabel->setFont(_ValueFont(stateLabel));
+
+    _PlaceCommonFrame();
+    grid->addWidget(stateLabel, 1, 2, 2, 1);
+    grid->addWidget(upButton, 1, 3, 3, 1);
+    grid->addWidget(downButton, 1, 4, 3, 1);
+
+    _DataRead(datagram);
+}
+
+void BlindsView_t::_DataRead(const QByteArray &datagram) {
+    // Shorter than the header: no report, the state and the display stay. A
+    // report of just the header reads state 0, as every missing field reads 0.
+    const ReportReader_t report(datagram);
+    if (!report._IsReport())
+        return;
+
+    blindsState = report._S8(StateOffset);
+    switch (blindsState) {
+    case _BlindOff:
+        titleLabel->setPalette(offPalette);
+        stateLabel->setText(tr("Off"));
+        upButton->setText(tr("Up"));
+        downButton->setText(tr("Down"));
+        break;
+    case _BlindDown:
+        titleLabel->setPalette(downPalette);
+        stateLabel->setText(tr("Down"));
+        downButton->setText(tr("Off"));
+        break;
+    case _BlindUp:
+        titleLabel->setPalette(upPalette);
+        stateLabel->setText(tr("Up"));
+        upButton->setText(tr("Off"));
+        break;
+    default:
+        // Stored, so that the buttons stop, but nothing to show.
+        break;
+    }
+}
+
+void BlindsView_t::_SwitchX(_BlindDir ondir) {
+    QByteArray command = Ternix36::CommandHeader(Ternix36::OpRequest, Ternix36::KindBlinds);
+    // Still blinds start in the direction asked for; moving ones stop.
+    command.append(char(blindsState == _BlindOff ? ondir : _BlindOff));
+    _SendCommand(command, Ternix36::CommandPort(Ternix36::KindBlinds));
+}
+
+void BlindsView_t::_SwitchUp() {
+    _SwitchX(_BlindUp);
+}
+
+void BlindsView_t::_SwitchDown() {
+    _SwitchX(_BlindDown);
+}

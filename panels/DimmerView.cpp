@@ -1,0 +1,79 @@
+#include "panels/DimmerView.h"
+
+#include "protocol/Protocol.h"
+#include "protocol/ReportReader.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QSlider>
+#include <QTimer>
+
+// Dimmer report: the level in percent in bits 0..6 of byte 4, then the name
+// trailer. Level command: C0 30 01, 01, then the level with bit 7 set.
+namespace {
+constexpr qint64 LevelOffset = 4;
+constexpr quint8 LevelMask = 0x7F;
+constexpr char LevelCount = 0x01;
+constexpr int LevelFlag = 0x80;
+constexpr int MaximumLevel = 100;
+// Consecutive level commands are at least this far apart while the slider moves.
+constexpr int RateLimitMs = 200;
+} // namespace
+
+DimmerView_t::DimmerView_t(const QHostAddress &sender, const QByteArray &datagram)
+    : ItemView_t(sender, {"Dimmer", 115, 8, 4}) {
+    levelLabel = _CentredLabel();
+    slider = new QSlider(Qt::Horizontal);
+    slider->setMaximum(MaximumLevel);
+    timer = new QTimer(this);
+    timer->setInterval(RateLimitMs);
+    connect(slider, &QSlider::valueChanged, this, qOverload<int>(&DimmerView_t::_Poll));
+    connect(timer, &QTimer::timeout, this, &DimmerView_t::_Timeout);
+
+    _PlaceCommonFrame();
+    grid->addWidget(slider, 1, 2, 2, 1);
+    grid->addWidget(levelLabel, 4, 2);
+
+    _DataRead(datagram);
+    // Once the first report is shown, the node gets the slider's start position.
+    _SendLevel(0);
+}
+
+void DimmerView_t::_DataRead(const QByteArray &datagram) {
+    // Shorter than the header: no report, the label and name stay as they are.
+    // A report cut before byte 4 shows level 0, as every missing field reads 0.
+    const ReportReader_t report(datagram);
+    if (!report._IsReport())
+        return;
+
+    const int level = report._U8(LevelOffset) & LevelMask;
+    levelLabel->setText(QString::number(level) + QStringLiteral(" %"));
+    nameLabel->setText(report._NodeName());
+}
+
+void DimmerView_t::_Poll(int i) {
+    if (timer->isActive())
+        return;
+    _SendLevel(i);
+    timer->start();
+}
+
+void DimmerView_t::_Poll() {
+    _Poll(slider->value());
+}
+
+void DimmerView_t::_Timeout() {
+    if (slider->value() == lastSentLevel) {
+        timer->stop();
+        return;
+    }
+    _SendLevel(slider->value());
+}
+
+void DimmerView_t::_SendLevel(int level) {
+    lastSentLevel = level;
+    QByteArray command = Ternix36::CommandHeader(Ternix36::OpRequest, Ternix36::KindDimmer);
+    command.append(LevelCount);
+    command.append(char(quint8(level | LevelFlag)));
+    _SendCommand(command, Ternix36::CommandPort(Ternix36::KindDimmer));
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "panels/ItemView.h"
+
+class QSlider;
+class QTimer;
+
+// A dimmer: the slider sets the node's level, at most one command per timer
+// interval while it moves; the label shows the level the node reports.
+class DimmerView_t : public ItemView_t {
+    Q_OBJECT
+
+public:
+    DimmerView_t(const QHostAddress &sender, const QByteArray &datagram);
+
+    void _DataRead(const QByteArray &datagram) override;
+
+private slots:
+    void _Poll(int i);
+    void _Poll();
+    void _Timeout();
+
+private:
+    void _SendLevel(int level);
+
+    QLabel *levelLabel;
+    // The level the operator wants; reports never move it.
+    QSlider *slider;
+    // Running while the slider may still hold a level the node has not been sent.
+    QTimer *timer;
+    qint32 lastSentLevel = 0;
+};
