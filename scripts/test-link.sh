@@ -153,6 +153,20 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 
+# What a run killed outright (SIGKILL runs no trap) left behind: namespaces
+# named after a process that is gone, and the simulators inside them.
+remove_leftovers() {
+    local name pid
+    for name in $(ip netns list 2>/dev/null | sed -n 's/^\(t36-\(prog\|sim\|sim2\)-[0-9]*\).*/\1/p'); do
+        kill -0 "${name##*-}" 2>/dev/null && continue
+        for pid in $(ip netns pids "$name" 2>/dev/null); do
+            kill -KILL "$pid" 2>/dev/null || true
+        done
+        ip netns del "$name" 2>/dev/null || true
+    done
+}
+[ -n "${TERNIX36_LINK_USERNS:-}" ] || remove_leftovers
+
 make_namespace prog program_ns || cannot_build "cannot make a network namespace"
 
 # One link: a veth pair from a simulator namespace to the command's, the
