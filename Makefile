@@ -1,12 +1,12 @@
-# Thin wrapper around CMake and CTest. `make run`, `make test` and `make package`
-# install what is missing (Debian and Ubuntu), build, then start the program,
-# run the tests or build the Debian package.
+# Thin wrapper around CMake and CTest. `make run`, `make demo`, `make test` and
+# `make package` install what is missing (Debian and Ubuntu), build, then start
+# the program, the program with simulated nodes, the tests, or build the package.
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test package lintian clean
+.PHONY: all deps build run demo test package lintian clean
 
 all: build
 
@@ -19,6 +19,10 @@ build: deps
 
 run: build
 	@scripts/run.sh $(BUILD_DIR)/ternix36-control
+
+# The program with simulated nodes on a private test link (see README).
+demo: build
+	@scripts/demo.sh $(BUILD_DIR)
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --parallel $(JOBS)

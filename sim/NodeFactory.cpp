@@ -1,0 +1,63 @@
+#include "sim/NodeFactory.h"
+
+#include "sim/ADPlugNode.h"
+#include "sim/BlindsNode.h"
+#include "sim/BrightNode.h"
+#include "sim/DimmerNode.h"
+#include "sim/PlugNode.h"
+
+#include <QStringList>
+
+namespace {
+
+struct KindWord_t {
+    const char *word;
+    Ternix36::NodeKind kind;
+};
+
+constexpr KindWord_t KindWords[] = {
+    {"plug", Ternix36::KindPlug},     {"adplug", Ternix36::KindADPlug},
+    {"bright", Ternix36::KindBright}, {"bright2", Ternix36::KindBright2},
+    {"dimmer", Ternix36::KindDimmer}, {"blinds", Ternix36::KindBlinds},
+};
+
+} // namespace
+
+std::optional<Ternix36::NodeKind> _KindFromWord(const QString &word) {
+    for (const KindWord_t &entry : KindWords)
+        if (word == QLatin1String(entry.word))
+            return entry.kind;
+    return std::nullopt;
+}
+
+QString _WordOfKind(Ternix36::NodeKind kind) {
+    for (const KindWord_t &entry : KindWords)
+        if (entry.kind == kind)
+            return QLatin1String(entry.word);
+    return QString();
+}
+
+QString _KindWords() {
+    QStringList words;
+    for (const KindWord_t &entry : KindWords)
+        words.append(QLatin1String(entry.word));
+    return words.join(QLatin1String(", "));
+}
+
+SimNode_t *_CreateNode(Ternix36::NodeKind kind, const QHostAddress &address, const QByteArray &name,
+                       QObject *parent) {
+    switch (kind) {
+    case Ternix36::KindPlug:
+        return new PlugNode_t(address, name, parent);
+    case Ternix36::KindADPlug:
+        return new ADPlugNode_t(address, name, parent);
+    case Ternix36::KindBright:
+    case Ternix36::KindBright2:
+        return new BrightNode_t(kind, address, name, parent);
+    case Ternix36::KindDimmer:
+        return new DimmerNode_t(address, name, parent);
+    case Ternix36::KindBlinds:
+        return new BlindsNode_t(address, name, parent);
+    }
+    return nullptr;
+}
