@@ -1,12 +1,14 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # make demo: the program on your display, with one simulated node of each kind
 # on a private test link (and a garage plug on a second link, to try the
 # interface box). Closing the window or Ctrl-C takes the link down again.
 #
 #   scripts/demo.sh [BUILD_DIR]
-set -eu
+set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build}
+# shellcheck source=scripts/demo-common.sh
+. "$here/demo-common.sh"
 
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
     echo "No display to open the window on: run 'xvfb-run make demo' to try it without one." >&2
@@ -29,11 +31,6 @@ echo "demo: the simulator logs every datagram to $build/demo-sim.log"
 exec "$here/test-link.sh" --sim "$build/ternix36-sim" \
     --log "$build/demo-sim.log" --log2 "$build/demo-sim2.log" \
     --report-every 5 \
-    --node "plug@fe80::10=Desk lamp" \
-    --node "adplug@fe80::11=Kettle" \
-    --node "bright@fe80::12=Hall sensor" \
-    --node "bright2@fe80::13=Porch sensor" \
-    --node "dimmer@fe80::14=Ceiling light" \
-    --node "blinds@fe80::15=Bedroom blinds" \
+    "${demo_nodes[@]}" \
     --node2 "plug@fe80::2:10=Garage plug" \
-    -- "$build/ternix36-control" -geometry 780x840
+    -- "$build/ternix36-control" -geometry "$demo_geometry"
