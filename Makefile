@@ -6,7 +6,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run demo test package lintian clean
+.PHONY: all deps build run demo screenshot test package lintian clean
 
 all: build
 
@@ -23,6 +23,11 @@ run: build
 # The program with simulated nodes on a private test link (see README).
 demo: build
 	@scripts/demo.sh $(BUILD_DIR)
+
+# The README's picture of the window, docs/screenshot.png: the demo's nodes on
+# a private Xvfb display (needs xvfb, imagemagick and xdotool).
+screenshot: build
+	@scripts/screenshot.sh --program $(BUILD_DIR)/ternix36-control
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --parallel $(JOBS)

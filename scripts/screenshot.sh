@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# make screenshot: the picture of the main window that the README shows, taken
+# from the program itself with the demo's simulated nodes (one of each kind) on
+# a private test link. It runs its own Xvfb server, so it needs no display.
+#
+#   scripts/screenshot.sh [OPTIONS]
+#
+#   --program PROGRAM  the program to show (default: build/ternix36-control;
+#                      /usr/bin/ternix36-control shows the installed one)
+#   --sim PROGRAM      the simulator (default: ternix36-sim beside PROGRAM)
+#   --output FILE      the PNG to write (default: docs/screenshot.png)
+#   --adplug-on        switch the AD plug on before the program starts, so that
+#                      it shows readings (around 115 W) instead of 0 W
+#
+# The picture is taken once every node has answered the program's probe (the
+# simulator's log says so) and successive captures of the window stay alike
+# for most of a second. Needs root or unprivileged user namespaces, as
+# scripts/test-link.sh does.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+# shellcheck source=scripts/demo-common.sh
+. "$here/demo-common.sh"
+
+readonly SCREEN=1280x1024x24
+readonly ANSWER_TIMEOUT=20 SETTLE_TIMEOUT=15 # seconds
+# The picture counts as settled when this many captures in a row, this far
+# apart, are alike: a program still painting changes it within that time.
+readonly SETTLE_CAPTURES=4 SETTLE_INTERVAL=0.25
+
+usage() {
+    sed -n '2,/^set -euo/p' "$0" | sed -e '$d' -e 's/^# \{0,1\}//'
+}
+fail() {
+    echo "screenshot: $*" >&2
+    exit 1
+}
+
+# Runs on the program's side of the test link (test-link.sh's command): starts
+# the program on $DISPLAY, waits until its window shows every node, writes the
+# window's picture to PNG and closes the program.
+take_picture() {
+    local program=$1 png=$2 work=$3 adplug_on=$4
+    local log=${TERNIX36_SIM_LOG:?not on a test link} link_if=${TERNIX36_LINK_IF:?not on a test link}
+    local node_count=$((${#demo_nodes[@]} / 2))
+    program_pid="" # global: the exit trap needs it after the return
+    trap '[ -z "$program_pid" ] || { kill -TERM "$program_pid" 2>/dev/null; wait "$program_pid" 2>/dev/null; } || true' EXIT
+    trap 'exit 143' TERM
+    trap 'exit 130' INT
+
+    # Waits until COUNT lines of the simulator's log carry both EVENT and NOTE.
+    wait_for_log() {
+        local count=$1 event=$2 note=$3 what=$4 deadline=$((SECONDS + ANSWER_TIMEOUT))
+        until [ "$(grep -F "\"event\":\"$event\"" "$log" | grep -cF "\"note\":\"$note\"")" -ge "$count" ]; do
+            [ $SECONDS -lt $deadline ] || fail "$what: not within $ANSWER_TIMEOUT s (log: $log)"
+            [ -z "$program_pid" ] || kill -0 "$program_pid" 2>/dev/null || fail "the program ended early"
+            sleep 0.1
+        done
+    }
+
+    # The AD plug's own switch-on command, as its panel's "Switch" sends it;
+    # the answer goes to the program's port before the program is there.
+    local option address switched=0
+    for option in "${demo_nodes[@]}"; do
+        case $adplug_on:$option in
+        yes:adplug@*)
+            address=${option#adplug@}
+            address=${address%%=*}
+            printf '\xC0\x20\x01\x01' >"/dev/udp/$address%$link_if/4444"
+            switched=$((switched + 1))
+            ;;
+        esac
+    done
+    wait_for_log $switched sent command "the AD plug did not answer its switch-on command"
+
+    env -u QT_SCALE_FACTOR -u QT_SCREEN_SCALE_FACTORS -u QT_STYLE_OVERRIDE -u WAYLAND_DISPLAY \
+        QT_QPA_PLATFORM=xcb "$program" -geometry "$demo_geometry" >"$work/program.out" 2>&1 &
+    program_pid=$!
+    wait_for_log "$node_count" sent probe "not every node answered the program's probe"
+
+    local window
+    window=$(timeout 10 xdotool search --sync --onlyvisible --pid "$program_pid" | head -n 1) ||
+        fail "the program's window did not appear"
+
+    # The answers are on their way or shown: capture until the picture stays.
+    local deadline=$((SECONDS + SETTLE_TIMEOUT)) alike=1
+    local previous=$work/previous.ppm current=$work/current.ppm
+    import -window "$window" "ppm:$previous"
+    while [ $alike -lt $SETTLE_CAPTURES ]; do
+        sleep "$SETTLE_INTERVAL"
+        import -window "$window" "ppm:$current"
+        if cmp -s "$previous" "$current"; then
+            alike=$((alike + 1))
+        else
+            alike=1
+            mv "$current" "$previous"
+        fi
+        [ $SECONDS -lt $deadline ] || fail "the window did not settle within $SETTLE_TIMEOUT s"
+    done
+    # -strip: no time stamps, so the same window gives the same file.
+    import -window "$window" -strip "png:$png"
+}
+
+if [ "${1:-}" = --take-picture ]; then
+    shift
+    take_picture "$@"
+    exit 0
+fi
+
+program=$root/build/ternix36-control sim="" output=$root/docs/screenshot.png adplug_on=no
+while [ $# -gt 0 ]; do
+    case $1 in
+    --program) program=${2:?--program needs a program}; shift 2 ;;
+    --sim) sim=${2:?--sim needs a program}; shift 2 ;;
+    --output) output=${2:?--output needs a file}; shift 2 ;;
+    --adplug-on) adplug_on=yes; shift ;;
+    -h | --help) usage; exit 0 ;;
+    *) fail "unknown argument $1 (see --help)" ;;
+    esac
+done
+[ -n "$sim" ] || sim=$(dirname "$program")/ternix36-sim
+[ -x "$program" ] || fail "no program at $program (build it first: make build)"
+[ -x "$sim" ] || fail "no simulator at $sim (build it, or name it with --sim)"
+
+missing=""
+for tool in Xvfb:xvfb xauth:xauth mcookie:util-linux import:imagemagick xdotool:xdotool; do
+    command -v "${tool%%:*}" >/dev/null 2>&1 || missing="$missing ${tool#*:}"
+done
+[ -z "$missing" ] || fail "missing tools; install the Debian packages:$missing"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/ternix36-screenshot.XXXXXX")
+xvfb_pid=""
+cleanup() {
+    local status=$?
+    trap - EXIT INT TERM HUP
+    if [ -n "$xvfb_pid" ]; then
+        kill -TERM "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+    exit $status
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+
+# A private X server on the first free display from :99 on, with a cookie of
+# its own; -displayfd writes the number once it takes connections.
+export XAUTHORITY=$work/Xauthority
+: >"$XAUTHORITY"
+cookie=$(mcookie)
+for number in $(seq 99 199); do
+    if [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ]; then
+        continue
+    fi
+    xauth -q -f "$XAUTHORITY" add ":$number" . "$cookie"
+    : >"$work/display"
+    Xvfb ":$number" -screen 0 "$SCREEN" -dpi 96 -nolisten tcp -auth "$XAUTHORITY" \
+        -displayfd 3 3>"$work/display" >"$work/xvfb.out" 2>&1 &
+    xvfb_pid=$!
+    while kill -0 "$xvfb_pid" 2>/dev/null && [ ! -s "$work/display" ]; do
+        sleep 0.05
+    done
+    [ -s "$work/display" ] && break
+    wait "$xvfb_pid" 2>/dev/null || true # taken meanwhile: the next number
+    xvfb_pid=""
+done
+[ -n "$xvfb_pid" ] || { cat "$work/xvfb.out" >&2; fail "cannot start Xvfb"; }
+export DISPLAY=:$number
+
+status=0
+"$here/test-link.sh" --sim "$sim" --log "$work/sim.log" "${demo_nodes[@]}" \
+    -- "$here/screenshot.sh" --take-picture "$program" "$work/screenshot.png" "$work" "$adplug_on" ||
+    status=$?
+if [ $status -ne 0 ]; then
+    [ ! -s "$work/program.out" ] || { echo "screenshot: the program's output:" >&2; cat "$work/program.out" >&2; }
+    exit $status
+fi
+mkdir -p "$(dirname "$output")"
+mv "$work/screenshot.png" "$output"
+echo "screenshot: $output"
