@@ -62,8 +62,10 @@ void ADPlugView_t::_DataRead(const QByteArray &datagram) {
 
     // Unlike the toggling plug, the apparent power is shown whatever the real power is.
     const bool hasReadings = report._DataBlockSize() != 0;
-    realPowerLabel->setText(_PowerText(hasReadings ? report._S32(RealPowerOffset) : 0));
-    apparentPowerLabel->setText(_PowerText(hasReadings ? report._S32(ApparentPowerOffset) : 0));
+    _SetFittedText(realPowerLabel, _PowerText(hasReadings ? report._S32(RealPowerOffset) : 0),
+                   PowerLabelWidth);
+    _SetFittedText(apparentPowerLabel,
+                   _PowerText(hasReadings ? report._S32(ApparentPowerOffset) : 0), PowerLabelWidth);
 
     nameLabel->setText(report._NodeName());
 }

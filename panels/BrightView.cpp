@@ -95,8 +95,9 @@ void BrightView_t::_DataRead(const QByteArray &datagram) {
 
     // Whole degrees, truncated toward zero: -9 tenths show as 0.
     const qint32 tenths = report._S32(TemperatureOffset);
-    temperatureLabel->setText(QString::number(tenths / 10) + QStringLiteral(" \u00B0C"));
-    brightnessLabel->setText(QString::number(report._S32(BrightnessOffset)));
+    _SetFittedText(temperatureLabel, QString::number(tenths / 10) + QStringLiteral(" \u00B0C"),
+                   ValueWidth);
+    _SetFittedText(brightnessLabel, QString::number(report._S32(BrightnessOffset)), ValueWidth);
 
     nameLabel->setText(report._NodeName());
 }

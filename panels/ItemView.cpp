@@ -70,6 +70,13 @@ QLabel *ItemView_t::_Caption(const QString &text) {
     return caption;
 }
 
+void ItemView_t::_SetFittedText(QLabel *label, const QString &text, int width) {
+    label->setText(text);
+    // The label's size hint is at least its minimum width: measure it at its own.
+    label->setFixedWidth(width);
+    label->setFixedWidth(qMax(width, label->sizeHint().width()));
+}
+
 void ItemView_t::_SendCommand(const QByteArray &command, quint16 port) {
     QUdpSocket socket;
     socket.writeDatagram(command, nodeAddress, port);

@@ -40,6 +40,10 @@ protected:
     static QLabel *_CentredLabel(const QString &text = QString());
     // The small filled captions under the values ("Real", "Brightness"...).
     static QLabel *_Caption(const QString &text);
+    // Sets the text of a value label of the given fixed width. A text wider
+    // than that widens the label instead: centred and clipped, it would lose
+    // its first digit or its sign and show another number.
+    static void _SetFittedText(QLabel *label, const QString &text, int width);
 
     // One datagram to the node, from a socket that lives for this call only.
     void _SendCommand(const QByteArray &command, quint16 port);

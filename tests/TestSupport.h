@@ -185,4 +185,15 @@ void checkCutReports(const QByteArray &firstReport, const QByteArray &report) {
     }
 }
 
+// A value label of fixed width 100 keeps that width while its text fits and
+// is widened to a longer text, so that no digit or sign is cut off.
+inline void checkValueFits(QLabel *label) {
+    QVERIFY(label);
+    const int textWidth = label->fontMetrics().horizontalAdvance(label->text());
+    QCOMPARE(label->minimumWidth(), label->maximumWidth());
+    QVERIFY2(label->width() >= textWidth || !label->isVisible(), qPrintable(label->text()));
+    QCOMPARE(label->maximumWidth(), qMax(100, label->sizeHint().width()));
+    QVERIFY2(label->maximumWidth() >= textWidth, qPrintable(label->text()));
+}
+
 } // namespace TestSupport

@@ -20,6 +20,8 @@ private slots:
     void cutReports_data();
     void cutReports();
     void frame();
+    void readingsAreNeverCut_data();
+    void readingsAreNeverCut();
     void switchAsksForTheOppositeState_data();
     void switchAsksForTheOppositeState();
 
@@ -225,6 +227,35 @@ void TestADPlugView::switchAsksForTheOppositeState() {
     QCOMPARE(node.payloads(), QList<QByteArray>({command, command}));
     QCOMPARE(node.settle().size(), 2);
     QCOMPARE(otherPort.settle(0).size(), 0);
+}
+
+void TestADPlugView::readingsAreNeverCut_data() {
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QString>("real");
+    QTest::addColumn<bool>("wider");
+
+    QTest::newRow("fits") << hex("00 20 01 09 01 64000000 64000000 00") << "1 W" << false;
+    QTest::newRow("1121.2 W") << hex("00 20 01 09 01 F8B50100 F8B50100 00") << "1121.2 W" << true;
+    QTest::newRow("-123.45 W") << hex("00 20 01 09 01 C7CFFFFF C7CFFFFF 00") << "-123.45 W" << true;
+    QTest::newRow("exponent") << hex("00 20 01 09 01 00000080 00000080 00") << "-2.14748e+07 W"
+                              << true;
+}
+
+void TestADPlugView::readingsAreNeverCut() {
+    QFETCH(QByteArray, datagram);
+    ADPlugView_t panel(QHostAddress("fe80::1c"), datagram);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    for (int column : {2, 3}) {
+        auto *power = qobject_cast<QLabel *>(cell(&panel, 1, column));
+        QTEST(power->text(), "real");
+        checkValueFits(power);
+        QTEST(power->width() > 100, "wider");
+    }
+    // A shorter reading afterwards gives the label its own width back.
+    panel._DataRead(hex("00 20 01 09 01 64000000 64000000 00"));
+    for (int column : {2, 3})
+        QCOMPARE(cell(&panel, 1, column)->maximumWidth(), 100);
 }
 
 QTEST_MAIN(TestADPlugView)

@@ -34,6 +34,8 @@ private slots:
     void cutReports_data();
     void cutReports();
     void frame();
+    void readingsAreNeverCut_data();
+    void readingsAreNeverCut();
     void configure_data();
     void configure();
     void pollFromEitherKind_data();
@@ -261,6 +263,30 @@ void TestBrightView::pollFromEitherKind() {
     QCOMPARE(node.payloads(), QList<QByteArray>({hex("C0 11 01"), hex("C0 11 01")}));
     QCOMPARE(node.settle().size(), 2);
     QCOMPARE(otherPort.settle(0).size(), 0);
+}
+
+void TestBrightView::readingsAreNeverCut_data() {
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QString>("brightness");
+    QTest::addColumn<QString>("temperature");
+
+    QTest::newRow("fits") << hex("00 11 01 08 D7000000 10270000 00") << "10000"
+                          << "21 \u00B0C";
+    QTest::newRow("extremes") << hex("00 11 01 08 00000080 00000080 00") << "-2147483648"
+                              << "-214748364 \u00B0C";
+}
+
+void TestBrightView::readingsAreNeverCut() {
+    QFETCH(QByteArray, datagram);
+    BrightView_t panel(QHostAddress("fe80::1d"), datagram);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    auto *brightness = qobject_cast<QLabel *>(cell(&panel, 1, 2));
+    auto *temperature = qobject_cast<QLabel *>(cell(&panel, 1, 3));
+    QTEST(brightness->text(), "brightness");
+    QTEST(temperature->text(), "temperature");
+    checkValueFits(brightness);
+    checkValueFits(temperature);
 }
 
 QTEST_MAIN(TestBrightView)
