@@ -6,20 +6,17 @@
 
 #include <tuple>
 
-bool PanelColumn_t::Entry_t::operator==(const Entry_t &other) const
-{
+bool PanelColumn_t::Entry_t::operator==(const Entry_t &other) const {
     return std::tie(item, shown, height, hintWidth, minimumWidth, maximumWidth, expanding) ==
            std::tie(other.item, other.shown, other.height, other.hintWidth, other.minimumWidth,
                     other.maximumWidth, other.expanding);
 }
 
-void PanelColumn_t::_PanelChanging(QWidget *panel)
-{
+void PanelColumn_t::_PanelChanging(QWidget *panel) {
     changing.insert(panel);
 }
 
-PanelColumn_t::Entry_t PanelColumn_t::_Measure(QLayoutItem *item, const Entry_t *before) const
-{
+PanelColumn_t::Entry_t PanelColumn_t::_Measure(QLayoutItem *item, const Entry_t *before) const {
     Entry_t entry;
     entry.item = item;
     entry.shown = !item->isEmpty();
@@ -38,8 +35,7 @@ PanelColumn_t::Entry_t PanelColumn_t::_Measure(QLayoutItem *item, const Entry_t 
     return entry;
 }
 
-void PanelColumn_t::_Count(const Entry_t &entry, int sign)
-{
+void PanelColumn_t::_Count(const Entry_t &entry, int sign) {
     if (!entry.shown)
         return;
     if (sign > 0) {
@@ -57,8 +53,7 @@ void PanelColumn_t::_Count(const Entry_t &entry, int sign)
     verticalExpanding += entry.expanding.testFlag(Qt::Vertical) ? sign : 0;
 }
 
-void PanelColumn_t::_Update(int index)
-{
+void PanelColumn_t::_Update(int index) {
     Entry_t &entry = entries[index];
     Entry_t now = _Measure(entry.item, &entry);
     if (now == entry)
@@ -73,8 +68,7 @@ void PanelColumn_t::_Update(int index)
     entry = now;
 }
 
-void PanelColumn_t::_Rebuild()
-{
+void PanelColumn_t::_Rebuild() {
     entries.clear();
     indexOf.clear();
     hintWidths.clear();
@@ -84,8 +78,7 @@ void PanelColumn_t::_Rebuild()
     firstUnstacked = firstUnplaced = 0;
 }
 
-void PanelColumn_t::_Stack()
-{
+void PanelColumn_t::_Stack() {
     int top = 0;
     for (int i = firstUnstacked - 1; i >= 0; --i) {
         if (entries[i].shown) {
@@ -101,8 +94,7 @@ void PanelColumn_t::_Stack()
     firstUnstacked = int(entries.size());
 }
 
-int PanelColumn_t::_Gap() const
-{
+int PanelColumn_t::_Gap() const {
     if (spacing() >= 0)
         return spacing();
     // A style without one spacing for all has one per pair of control types;
@@ -113,13 +105,11 @@ int PanelColumn_t::_Gap() const
                                                 Qt::Vertical, nullptr, container));
 }
 
-int PanelColumn_t::_StackHeight() const
-{
+int PanelColumn_t::_StackHeight() const {
     return shownHeights + gap * qMax(0, shownCount - 1);
 }
 
-bool PanelColumn_t::_Refresh()
-{
+bool PanelColumn_t::_Refresh() {
     const auto size = [this] {
         return std::make_tuple(sizeHint(), minimumSize(), maximumSize(), expandingDirections());
     };
@@ -160,53 +150,45 @@ bool PanelColumn_t::_Refresh()
     return firstUnplaced < entries.size() || size() != before;
 }
 
-void PanelColumn_t::invalidate()
-{
+void PanelColumn_t::invalidate() {
     // Only a change that moves a panel or resizes the column concerns the
     // window; anything else stays within the panel that changed.
     if (_Refresh())
         QVBoxLayout::invalidate();
 }
 
-QSize PanelColumn_t::_WithMargins(const QSize &content) const
-{
+QSize PanelColumn_t::_WithMargins(const QSize &content) const {
     return content + QSize(margins.left() + margins.right(), margins.top() + margins.bottom());
 }
 
-QSize PanelColumn_t::_MinimumContent() const
-{
+QSize PanelColumn_t::_MinimumContent() const {
     return QSize(minimumWidths.empty() ? 0 : *minimumWidths.rbegin(), _StackHeight());
 }
 
-QSize PanelColumn_t::sizeHint() const
-{
+QSize PanelColumn_t::sizeHint() const {
     const QSize hint(hintWidths.empty() ? 0 : *hintWidths.rbegin(), _StackHeight());
     return _WithMargins(hint.expandedTo(_MinimumContent()));
 }
 
-QSize PanelColumn_t::minimumSize() const
-{
+QSize PanelColumn_t::minimumSize() const {
     return _WithMargins(_MinimumContent());
 }
 
-QSize PanelColumn_t::maximumSize() const
-{
+QSize PanelColumn_t::maximumSize() const {
     const QSize maximum(maximumWidths.empty() ? QLAYOUTSIZE_MAX : *maximumWidths.begin(),
                         _StackHeight());
     return _WithMargins(maximum.expandedTo(_MinimumContent()))
         .boundedTo(QSize(QLAYOUTSIZE_MAX, QLAYOUTSIZE_MAX));
 }
 
-Qt::Orientations PanelColumn_t::expandingDirections() const
-{
+Qt::Orientations PanelColumn_t::expandingDirections() const {
     Qt::Orientations directions;
     directions.setFlag(Qt::Horizontal, horizontalExpanding > 0);
     directions.setFlag(Qt::Vertical, verticalExpanding > 0);
     return directions;
 }
 
-void PanelColumn_t::setGeometry(const QRect &rect)
-{
+void PanelColumn_t::setGeometry(const QRect &rect) {
     QLayout::setGeometry(rect);
     const QRect contents = rect.marginsRemoved(margins);
     if (contents.topLeft() != placedIn.topLeft() || contents.width() != placedIn.width())

@@ -24,8 +24,7 @@
 // rectangle leaves the space below the last panel empty instead of spreading
 // the panels; a shorter one, which the scroll area gives only for the moment
 // before it grows the container, does not squeeze them.
-class PanelColumn_t : public QVBoxLayout
-{
+class PanelColumn_t : public QVBoxLayout {
     Q_OBJECT
 
 public:
@@ -45,8 +44,7 @@ public:
 
 private:
     // What the column needs of one panel, as its layout item reports it.
-    struct Entry_t
-    {
+    struct Entry_t {
         QLayoutItem *item = nullptr;
         bool shown = false; // a hidden panel takes no room and no spacing
         int height = 0;

@@ -4,8 +4,7 @@
 
 #include <QWidget>
 
-void PanelGrid_t::invalidate()
-{
+void PanelGrid_t::invalidate() {
     QGridLayout::invalidate();
     QWidget *panel = parentWidget();
     QWidget *container = panel ? panel->parentWidget() : nullptr;
@@ -13,8 +12,7 @@ void PanelGrid_t::invalidate()
         column->_PanelChanging(panel);
 }
 
-QList<PanelGrid_t::ItemSize_t> PanelGrid_t::_ItemSizes() const
-{
+QList<PanelGrid_t::ItemSize_t> PanelGrid_t::_ItemSizes() const {
     QList<ItemSize_t> sizes;
     sizes.reserve(count());
     for (int i = 0; i < count(); ++i) {
@@ -24,8 +22,7 @@ QList<PanelGrid_t::ItemSize_t> PanelGrid_t::_ItemSizes() const
     return sizes;
 }
 
-void PanelGrid_t::setGeometry(const QRect &rect)
-{
+void PanelGrid_t::setGeometry(const QRect &rect) {
     // The grid's spacing and margins are the style's and fixed; its children's
     // sizes and its own rectangle decide where everything goes.
     QList<ItemSize_t> sizes = _ItemSizes();

@@ -10,21 +10,18 @@
 // changes texts without changing any widget's size, it leaves every widget
 // where it is rather than placing them all again, which would also make the
 // next repaint of the window look at every panel in the column.
-class PanelGrid_t : public QGridLayout
-{
+class PanelGrid_t : public QGridLayout {
 public:
     void invalidate() override;
     void setGeometry(const QRect &rect) override;
 
 private:
-    struct ItemSize_t
-    {
+    struct ItemSize_t {
         QSize hint;
         QSize minimum;
         QSize maximum;
         bool empty;
-        bool operator==(const ItemSize_t &other) const
-        {
+        bool operator==(const ItemSize_t &other) const {
             return hint == other.hint && minimum == other.minimum && maximum == other.maximum &&
                    empty == other.empty;
         }
