@@ -6,7 +6,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run demo screenshot test package lintian clean
+.PHONY: all deps build run demo screenshot test bench package lintian clean
 
 all: build
 
@@ -44,3 +44,7 @@ lintian: package
 
 clean:
 	rm -rf $(BUILD_DIR)
+
+# Measures the program (minutes) and writes docs/performance.md.
+bench: build
+	tests/isolated.sh $(BUILD_DIR)/bench/ternix36-bench

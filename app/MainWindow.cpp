@@ -2,11 +2,14 @@
 
 #include "app/InterfaceList.h"
 #include "panels/ItemView.h"
+#include "panels/PanelColumn.h"
+#include "protocol/NodeMap.h"
 #include "protocol/Protocol.h"
 #include "protocol/Route.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QIcon>
 #include <QScrollArea>
@@ -20,6 +23,11 @@ namespace {
 // Longer datagrams are cut to this size; no node sends one.
 constexpr qint64 MaxDatagramSize = 1024;
 constexpr int MinimumWidth = 600;
+// Room for the answers of thousands of nodes to one probe, which arrive faster
+// than panels can be built for them; the kernel caps it at net.core.rmem_max.
+constexpr int ReceiveBufferBytes = 8 * 1024 * 1024;
+// Longest time spent routing waiting datagrams before the window gets its turn.
+constexpr qint64 ReadingTimeMs = 10;
 } // namespace
 
 MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
@@ -41,14 +49,19 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     auto *scrollArea = new QScrollArea;
     scrollArea->setWidgetResizable(true);
     panelContainer = new QFrame;
-    panelLayout = new QVBoxLayout;
+    panelLayout = new PanelColumn_t;
     panelContainer->setLayout(panelLayout);
     panelContainer->setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::Fixed);
+    // Panels are appended at the bottom and never move: growing the column
+    // repaints only what is new, not every panel in view.
+    panelContainer->setAttribute(Qt::WA_StaticContents);
     scrollArea->setWidget(panelContainer);
     setCentralWidget(scrollArea);
 
     receiveSocket = new QUdpSocket(this);
     receiveSocket->bind(QHostAddress::AnyIPv6, Ternix36::ProgramPort, QUdpSocket::ShareAddress);
+    receiveSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                                   ReceiveBufferBytes);
     connect(receiveSocket, &QUdpSocket::readyRead, this, &MainWindow_t::_ScanDataRead);
 
     pMainWindow = this;
@@ -74,12 +87,23 @@ void MainWindow_t::_Scan() {
 }
 
 void MainWindow_t::_ScanDataRead() {
-    // One datagram per readyRead(): the socket announces the next one again.
-    QByteArray datagram(MaxDatagramSize, Qt::Uninitialized);
-    QHostAddress sender;
-    const qint64 length = receiveSocket->readDatagram(datagram.data(), datagram.size(), &sender);
-    if (length < 0)
-        return;
-    datagram.truncate(length);
-    _RouteDatagram(sender, datagram);
+    // Everything waiting is routed now, one datagram at a time in arrival
+    // order, so that the panels lay out and paint once for all of it rather
+    // than once per datagram. A time limit keeps the window responsive under a
+    // flood, and a new panel ends the turn, since showing it is the heavy part;
+    // what is left announces itself with the next readyRead().
+    QElapsedTimer reading;
+    reading.start();
+    const qsizetype panels = NodeMap.size();
+    do {
+        QByteArray datagram(MaxDatagramSize, Qt::Uninitialized);
+        QHostAddress sender;
+        const qint64 length =
+            receiveSocket->readDatagram(datagram.data(), datagram.size(), &sender);
+        if (length < 0)
+            return;
+        datagram.truncate(length);
+        _RouteDatagram(sender, datagram);
+    } while (NodeMap.size() == panels && reading.elapsed() < ReadingTimeMs &&
+             receiveSocket->hasPendingDatagrams());
 }

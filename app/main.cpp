@@ -1,10 +1,12 @@
 #include "app/MainWindow.h"
+#include "app/RepaintTuning.h"
 #include "app/WorkingDirectory.h"
 
 #include <QApplication>
 #include <QDir>
 
 int main(int argc, char *argv[]) {
+    _SkipSearchForOpaqueSiblings();
     QApplication application(argc, argv);
     QDir::setCurrent(_WorkingDirectoryFor(QCoreApplication::applicationDirPath()));
 

@@ -58,7 +58,7 @@ void ADPlugView_t::_DataRead(const QByteArray &datagram) {
 
     // A report cut before byte 4 reads as off, like every missing field reads 0.
     lastState = report._U8(StateOffset);
-    titleLabel->setPalette(lastState != 0 ? onPalette : offPalette);
+    _ShowTitlePalette(lastState != 0 ? onPalette : offPalette);
 
     // Unlike the toggling plug, the apparent power is shown whatever the real power is.
     const bool hasReadings = report._DataBlockSize() != 0;

@@ -43,18 +43,18 @@ void BlindsView_t::_DataRead(const QByteArray &datagram) {
     blindsState = report._S8(StateOffset);
     switch (blindsState) {
     case _BlindOff:
-        titleLabel->setPalette(offPalette);
+        _ShowTitlePalette(offPalette);
         stateLabel->setText(tr("Off"));
         upButton->setText(tr("Up"));
         downButton->setText(tr("Down"));
         break;
     case _BlindDown:
-        titleLabel->setPalette(downPalette);
+        _ShowTitlePalette(downPalette);
         stateLabel->setText(tr("Down"));
         downButton->setText(tr("Off"));
         break;
     case _BlindUp:
-        titleLabel->setPalette(upPalette);
+        _ShowTitlePalette(upPalette);
         stateLabel->setText(tr("Up"));
         upButton->setText(tr("Off"));
         break;

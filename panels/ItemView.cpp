@@ -1,10 +1,12 @@
 #include "panels/ItemView.h"
 
 #include "app/MainWindow.h"
+#include "panels/PanelGrid.h"
 
 #include <QBrush>
 #include <QFont>
 #include <QGridLayout>
+#include <QHash>
 #include <QLabel>
 #include <QUdpSocket>
 
@@ -15,7 +17,7 @@ constexpr int EmptyFrameSide = 70;
 
 ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     : nodeAddress(sender)
-    , grid(new QGridLayout)
+    , grid(new PanelGrid_t)
     , look(look) {
     // The scope is fixed now: a later change of interface leaves this panel alone.
     nodeAddress.setScopeId(pMainWindow->_InterfaceName());
@@ -43,11 +45,31 @@ void ItemView_t::_PlaceCommonFrame() {
 }
 
 QPalette ItemView_t::_TitlePalette(Qt::GlobalColor colour) const {
-    QPalette titlePalette = palette();
+    // Panels start from the same palette, so one title palette per colour,
+    // implicitly shared, serves them all instead of a copy in every panel.
+    struct Made_t {
+        QPalette from;
+        QPalette titlePalette;
+    };
+    static QHash<int, Made_t> made;
+    const QPalette from = palette();
+    const auto found = made.constFind(colour);
+    if (found != made.constEnd() && found->from == from)
+        return found->titlePalette;
+
+    QPalette titlePalette = from;
     const QBrush brush(colour, Qt::SolidPattern);
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         titlePalette.setBrush(group, QPalette::Window, brush);
+    made.insert(colour, {from, titlePalette});
     return titlePalette;
+}
+
+void ItemView_t::_ShowTitlePalette(const QPalette &titlePalette) {
+    if (&titlePalette == shownTitlePalette)
+        return;
+    titleLabel->setPalette(titlePalette);
+    shownTitlePalette = &titlePalette;
 }
 
 QFont ItemView_t::_ValueFont(const QLabel *label) {

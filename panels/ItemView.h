@@ -35,6 +35,8 @@ protected:
     // A copy of the panel's palette whose window brush is the given colour;
     // set on the title label it colours the title bar.
     QPalette _TitlePalette(Qt::GlobalColor colour) const;
+    // Shows one of the panel's title palettes on its title bar.
+    void _ShowTitlePalette(const QPalette &titlePalette);
     // Bold at twice the label's point size: the font of the big values.
     static QFont _ValueFont(const QLabel *label);
     static QLabel *_CentredLabel(const QString &text = QString());
@@ -56,4 +58,7 @@ protected:
 
 private:
     FrameLook_t look;
+    // Setting a palette, even the one already shown, makes Qt resolve and
+    // pass it on to the label again: done only when the colour changes.
+    const QPalette *shownTitlePalette = nullptr;
 };

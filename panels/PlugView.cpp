@@ -49,7 +49,7 @@ void PlugView_t::_DataRead(const QByteArray &datagram) {
         return;
 
     const bool hasReadings = report._DataBlockSize() != 0;
-    titleLabel->setPalette(hasReadings ? onPalette : offPalette);
+    _ShowTitlePalette(hasReadings ? onPalette : offPalette);
 
     const qint32 realPower = hasReadings ? report._S32(RealPowerOffset) : 0;
     // The apparent power means nothing while the plug draws no real power.

@@ -1,0 +1,10 @@
+#include "app/RepaintTuning.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+
+void _SkipSearchForOpaqueSiblings() {
+    constexpr char Switch[] = "QT_NO_SUBTRACTOPAQUESIBLINGS";
+    if (!qEnvironmentVariableIsSet(Switch))
+        qputenv(Switch, QByteArrayLiteral("1"));
+}

@@ -1,0 +1,309 @@
+#include "Driver.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSysInfo>
+#include <QTextStream>
+#include <QThread>
+
+#include <algorithm>
+
+#include <time.h>
+
+namespace Bench {
+namespace {
+
+using Result = QMap<QString, double>;
+
+QTextStream &Err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+// Several runs of one measurement: the median, and the range around it.
+struct Figure {
+    QList<double> samples;
+
+    bool isValid() const { return !samples.isEmpty(); }
+    double median() const {
+        if (samples.isEmpty())
+            return 0;
+        QList<double> sorted = samples;
+        std::sort(sorted.begin(), sorted.end());
+        const qsizetype middle = sorted.size() / 2;
+        return sorted.size() % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
+    }
+    double minimum() const { return *std::min_element(samples.begin(), samples.end()); }
+    double maximum() const { return *std::max_element(samples.begin(), samples.end()); }
+    QString text(int decimals) const {
+        if (!isValid())
+            return QStringLiteral("n/a");
+        return QStringLiteral("%1 (%2–%3)")
+            .arg(median(), 0, 'f', decimals)
+            .arg(minimum(), 0, 'f', decimals)
+            .arg(maximum(), 0, 'f', decimals);
+    }
+};
+
+Figure Collect(const QList<Result> &results, const QString &key) {
+    Figure figure;
+    for (const Result &result : results)
+        if (result.contains(key) && result.value(key) >= 0)
+            figure.samples.append(result.value(key));
+    return figure;
+}
+
+// Runs this program with "--scenario ARGUMENTS" `runs` times, each in a
+// process of its own, and gathers what each printed.
+QList<Result> Run(const QStringList &arguments, int runs) {
+    QList<Result> results;
+    for (int run = 0; run < runs; ++run) {
+        Err() << "  " << arguments.join(QLatin1Char(' ')) << ", run " << run + 1 << "/" << runs
+              << Qt::endl;
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(),
+                    QStringList{QStringLiteral("--scenario")} + arguments);
+        if (!child.waitForFinished(10 * 60 * 1000)) {
+            child.kill();
+            child.waitForFinished();
+            continue;
+        }
+        Result result;
+        for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
+            if (!line.startsWith("RESULT "))
+                continue;
+            for (const QByteArray &field : line.mid(7).split(' ')) {
+                const qsizetype equals = field.indexOf('=');
+                if (equals > 0)
+                    result.insert(QString::fromLatin1(field.left(equals)),
+                                  field.mid(equals + 1).toDouble());
+            }
+        }
+        if (!result.isEmpty())
+            results.append(result);
+    }
+    return results;
+}
+
+qint64 MonotonicNs() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// From starting the process to its first painted window, in milliseconds.
+Figure StartUp(const QString &program, int runs) {
+    Figure figure;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QT_PLUGIN_PATH"), QStringLiteral(TERNIX36_BENCH_PLUGINS));
+    environment.insert(QStringLiteral("QT_QPA_GENERIC_PLUGINS"), QStringLiteral("firstpaint"));
+    for (int run = 0; run < runs; ++run) {
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::SeparateChannels);
+        const qint64 started = MonotonicNs();
+        child.start(program, QStringList());
+        if (!child.waitForFinished(60 * 1000)) {
+            child.kill();
+            child.waitForFinished();
+            continue;
+        }
+        for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
+            if (line.startsWith("FIRSTPAINT "))
+                figure.samples.append(double(line.mid(11).toLongLong() - started) / 1e6);
+    }
+    return figure;
+}
+
+QString FirstLineWith(const QString &path, const QString &prefix) {
+    // Files in /proc report no size: read them whole rather than line by line.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    const QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QLatin1Char('\n'));
+    for (const QString &line : lines)
+        if (line.startsWith(prefix))
+            return line.mid(line.indexOf(QLatin1Char(':')) + 1).trimmed();
+    return QString();
+}
+
+QString Machine() {
+    QFile rmem(QStringLiteral("/proc/sys/net/core/rmem_max"));
+    const QString rmemMax = rmem.open(QIODevice::ReadOnly)
+                                ? QString::fromLatin1(rmem.readAll().trimmed())
+                                : QStringLiteral("unknown");
+    return QStringLiteral("- CPU: %1, %2 logical cores\n"
+                          "- Memory: %3\n"
+                          "- System: %4, kernel %5\n"
+                          "- Qt %6, %7, build type %8, offscreen platform\n"
+                          "- net.core.rmem_max: %9 bytes\n"
+                          "- Measured: %10\n")
+        .arg(FirstLineWith(QStringLiteral("/proc/cpuinfo"), QStringLiteral("model name")))
+        .arg(QThread::idealThreadCount())
+        .arg(FirstLineWith(QStringLiteral("/proc/meminfo"), QStringLiteral("MemTotal")))
+        .arg(QSysInfo::prettyProductName(), QSysInfo::kernelVersion())
+        .arg(QString::fromLatin1(qVersion()), QStringLiteral("compiler " __VERSION__),
+             QStringLiteral(TERNIX36_BUILD_TYPE), rmemMax)
+        .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+}
+
+struct Goal {
+    QString goal;
+    QString measured;
+    bool pass;
+};
+
+QString Row(const QStringList &cells) {
+    return QStringLiteral("| ") + cells.join(QStringLiteral(" | ")) + QStringLiteral(" |\n");
+}
+
+} // namespace
+
+int RunDriver(int argc, char *argv[]) {
+    QCoreApplication application(argc, argv);
+    const int runs = qMax(1, qEnvironmentVariableIntValue("BENCH_RUNS") > 0
+                                 ? qEnvironmentVariableIntValue("BENCH_RUNS")
+                                 : 5);
+    QString output = QStringLiteral(TERNIX36_SOURCE_DIR "/docs/performance.md");
+    if (argc > 1)
+        output = QString::fromLocal8Bit(argv[1]);
+
+    Err() << "Report path" << Qt::endl;
+    const QList<int> shown = {10, 1000, 3000};
+    const Figure baseline = Collect(Run({QStringLiteral("report-baseline")}, runs), "report_rate");
+    QMap<int, Figure> reports;
+    for (int panels : shown)
+        reports[panels] =
+            Collect(Run({QStringLiteral("report"), QString::number(panels)}, runs), "report_rate");
+
+    Err() << "Discovery" << Qt::endl;
+    const QList<int> senders = {100, 1000, 3000};
+    QMap<int, QList<Result>> discovery;
+    for (int count : senders)
+        discovery[count] = Run({QStringLiteral("discovery"), QString::number(count)}, runs);
+
+    Err() << "Burst" << Qt::endl;
+    const Figure burst =
+        Collect(Run({QStringLiteral("burst"), QStringLiteral("2000")}, runs), "panels");
+
+    Err() << "Start-up" << Qt::endl;
+    const Figure program = StartUp(QStringLiteral(TERNIX36_PROGRAM), runs * 2);
+    const Figure bare = StartUp(QStringLiteral(TERNIX36_BARE_WINDOW), runs * 2);
+
+    // The table of figures.
+    QString report;
+    report +=
+        QStringLiteral("# Performance\n\n"
+                       "Written by `make bench` (`bench/`); every figure is the median of "
+                       "%1 runs, each in a process of its own, with the smallest and "
+                       "largest in brackets. Ratios are of medians measured in the same run.\n\n"
+                       "## Machine\n\n")
+            .arg(runs);
+    report += Machine();
+
+    report += QStringLiteral("\n## Report path\n\nReports per second routed to known panels "
+                             "through the real receive socket with no datagram lost, ten of the "
+                             "panels reporting (mixed kinds, every report changing what its panel "
+                             "shows). Baseline: a bare `QUdpSocket` that reads one datagram per "
+                             "`readyRead()` in the same process set-up.\n\n");
+    report += Row({"Shown panels", "Reports/s", "Ratio to baseline"});
+    report += Row({"---", "---:", "---:"});
+    report += Row({"baseline", baseline.text(0), "1.00"});
+    for (int panels : shown)
+        report +=
+            Row({QString::number(panels), reports[panels].text(0),
+                 QString::number(reports[panels].median() / qMax(1.0, baseline.median()), 'f', 2)});
+
+    report +=
+        QStringLiteral("\n## Discovery\n\nNew senders, each answering once, sent with at "
+                       "most 500 answers outstanding so that none is lost. Time from the first "
+                       "answer until every panel is on screen and laid out; longest gap "
+                       "between the ticks of a 1 ms timer meanwhile; resident memory added "
+                       "per panel.\n\n");
+    report += Row({"Senders", "Total s", "Per panel ms", "Longest stall ms", "RSS per panel KB"});
+    report += Row({"---", "---:", "---:", "---:", "---:"});
+    for (int count : senders) {
+        const QList<Result> &results = discovery[count];
+        report += Row({QString::number(count), Collect(results, "seconds").text(3),
+                       Collect(results, "per_panel_ms").text(3),
+                       Collect(results, "worst_stall_ms").text(1),
+                       Collect(results, "rss_per_panel_kb").text(1)});
+    }
+
+    report += QStringLiteral("\n## Burst, memory, start-up\n\n");
+    report += Row({"Measure", "Figure"});
+    report += Row({"---", "---:"});
+    report += Row({"Panels after a burst of 2,000 answers", burst.text(0)});
+    report += Row({"Program: start to first painted window, ms", program.text(1)});
+    report += Row({"Bare window with the same widgets, ms", bare.text(1)});
+
+    // The goals.
+    const double rate1000 = reports[1000].median() / qMax(1.0, baseline.median());
+    const double rate3000 = reports[3000].median() / qMax(1.0, reports[10].median());
+    const double perPanel100 = Collect(discovery[100], "per_panel_ms").median();
+    const double perPanel3000 = Collect(discovery[3000], "per_panel_ms").median();
+    const double seconds1000 = Collect(discovery[1000], "seconds").median();
+    double stall = 0;
+    for (int count : senders)
+        stall = qMax(stall, Collect(discovery[count], "worst_stall_ms").median());
+    const double rss = Collect(discovery[1000], "rss_per_panel_kb").median();
+    const double startUp = program.median() / qMax(0.001, bare.median());
+    const bool allDiscovered = std::all_of(senders.begin(), senders.end(), [&](int count) {
+        const Figure complete = Collect(discovery[count], "complete");
+        return complete.isValid() && complete.minimum() == 1;
+    });
+
+    const QList<Goal> goals = {
+        {"Report path, 1,000 panels ≥ 0.7 × baseline", QString::number(rate1000, 'f', 2),
+         rate1000 >= 0.7},
+        {"Report path, 3,000 panels ≥ 0.8 × 10 panels", QString::number(rate3000, 'f', 2),
+         rate3000 >= 0.8},
+        {"Discovery, per panel at 3,000 ≤ 1.5 × at 100",
+         QString::number(perPanel3000 / qMax(0.0001, perPanel100), 'f', 2),
+         allDiscovered && perPanel3000 <= 1.5 * perPanel100},
+        {"Discovery, 1,000 panels on screen within 1 s",
+         QStringLiteral("%1 s").arg(seconds1000, 0, 'f', 3), allDiscovered && seconds1000 <= 1.0},
+        {"Discovery, no event-loop stall above 50 ms",
+         QStringLiteral("%1 ms").arg(stall, 0, 'f', 1), allDiscovered && stall <= 50},
+        {"Burst of 2,000 answers: 2,000 panels in every run",
+         burst.isValid() ? QString::number(burst.minimum(), 'f', 0) : QStringLiteral("n/a"),
+         burst.isValid() && burst.minimum() == 2000},
+        {"RSS ≤ 30 KB per panel (1,000 panels)", QStringLiteral("%1 KB").arg(rss, 0, 'f', 1),
+         rss > 0 && rss <= 30},
+        {"Start-up ≤ 1.2 × bare window", QString::number(startUp, 'f', 2),
+         program.isValid() && bare.isValid() && startUp <= 1.2},
+    };
+
+    QString table = Row({"Goal", "Measured", "Result"}) + Row({"---", "---:", "---"});
+    bool allPass = true;
+    for (const Goal &goal : goals) {
+        table += Row({goal.goal, goal.measured, goal.pass ? "PASS" : "FAIL"});
+        allPass = allPass && goal.pass;
+    }
+    report = report.replace(QStringLiteral("## Machine"), QStringLiteral("## Goals\n\n") + table +
+                                                              QStringLiteral("\n## Machine"));
+
+    // What was found and changed, kept by hand beside the benchmark.
+    QFile findings(QStringLiteral(TERNIX36_SOURCE_DIR "/bench/findings.md"));
+    if (findings.open(QIODevice::ReadOnly))
+        report += QStringLiteral("\n") + QString::fromUtf8(findings.readAll());
+
+    QTextStream(stdout) << table << Qt::endl;
+    QDir().mkpath(QFileInfo(output).absolutePath());
+    QFile file(output);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(report.toUtf8());
+        Err() << "Written to " << QFileInfo(output).absoluteFilePath() << Qt::endl;
+    }
+    return allPass ? 0 : 1;
+}
+
+} // namespace Bench

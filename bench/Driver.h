@@ -1,0 +1,5 @@
+#pragma once
+
+namespace Bench {
+int RunDriver(int argc, char *argv[]);
+}

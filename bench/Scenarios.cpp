@@ -1,0 +1,345 @@
+#include "Scenarios.h"
+
+#include "NodeSenders.h"
+#include "app/MainWindow.h"
+#include "panels/ItemView.h"
+#include "protocol/NodeMap.h"
+#include "protocol/Route.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLayout>
+#include <QScrollArea>
+#include <QTextStream>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <unistd.h>
+
+namespace Bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr unsigned ReportGroup = 0xa;    // fd00::a:N, the nodes that report
+constexpr unsigned DiscoveryGroup = 0xd; // fd00::d:N, nodes heard once
+constexpr unsigned MarkerGroup = 0xee;   // fd00::ee:1, the flow-control marker
+constexpr int Round = 250;               // datagrams per round; two rounds in flight
+constexpr int ReportingPanels = 10;
+
+std::atomic<qint64> markerSeen{-1};
+
+Kind KindFor(int i) {
+    static const bool onlyPlugs = qEnvironmentVariableIsSet("BENCH_ONLY_PLUGS");
+    return onlyPlugs ? Kind::Plug : Kind(i % KindCount);
+}
+
+// A marker datagram carries a round number; whoever receives it records it.
+QByteArray Marker(qint64 round) {
+    QByteArray bytes = QByteArray::fromHex("EEEEEE");
+    for (int i = 0; i < 4; ++i)
+        bytes.append(char(quint64(round) >> (8 * i)));
+    return bytes;
+}
+
+void NoteMarker(const QByteArray &datagram) {
+    if (datagram.size() == 7 && datagram.startsWith("\xEE\xEE\xEE")) {
+        qint64 round = 0;
+        for (int i = 3; i >= 0; --i)
+            round = (round << 8) | quint8(datagram.at(3 + i));
+        markerSeen.store(round);
+    }
+}
+
+// Stands at the end of the column; tells the sender how far the program got.
+class MarkerPanel : public ItemView_t {
+public:
+    explicit MarkerPanel(const QHostAddress &address)
+        : ItemView_t(address, {"Marker", 105, 5, 3}) {
+        _PlaceCommonFrame();
+    }
+    void _DataRead(const QByteArray &datagram) override { NoteMarker(datagram); }
+};
+
+void Print(const QString &line) {
+    QTextStream(stdout) << "RESULT " << line << Qt::endl;
+}
+
+bool WaitForMarker(qint64 round, Clock::time_point deadline) {
+    while (markerSeen.load() < round) {
+        if (Clock::now() > deadline)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+void RunEventsUntil(const std::function<bool()> &done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+QWidget *PanelContainer(MainWindow_t &window) {
+    return qobject_cast<QScrollArea *>(window.centralWidget())->widget();
+}
+
+// Every panel on screen with its place in the column.
+bool ColumnLaidOut(MainWindow_t &window, int expected) {
+    QLayout *column = PanelContainer(window)->layout();
+    if (column->count() != expected)
+        return false;
+    int bottom = -1;
+    for (int i = 0; i < column->count(); ++i) {
+        QWidget *panel = column->itemAt(i)->widget();
+        if (!panel->isVisible() || panel->y() <= bottom ||
+            panel->height() != panel->minimumHeight())
+            return false;
+        bottom = panel->geometry().bottom();
+    }
+    return bottom < PanelContainer(window)->height();
+}
+
+qint64 ResidentBytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
+}
+
+// Largest gap between the ticks of a 1 ms timer: how long the loop was stuck.
+class StallMeter : public QObject {
+public:
+    StallMeter() {
+        connect(&timer, &QTimer::timeout, this, [this] {
+            const qint64 now = clock.nsecsElapsed();
+            worst = qMax(worst, now - last);
+            last = now;
+        });
+        timer.setTimerType(Qt::PreciseTimer);
+    }
+    void start() {
+        clock.start();
+        last = 0;
+        worst = 0;
+        timer.start(1);
+    }
+    double worstMs() const { return double(worst) / 1e6; }
+
+private:
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 worst = 0;
+};
+
+struct Window {
+    Window() {
+        window.resize(qEnvironmentVariableIntValue("BENCH_WIDTH")
+                          ? qEnvironmentVariableIntValue("BENCH_WIDTH")
+                          : 800,
+                      600);
+        window.show();
+        RunEventsUntil([this] { return window.isVisible(); }, 2000);
+        QCoreApplication::processEvents();
+    }
+    MainWindow_t window;
+};
+
+void AddMarkerPanel(MainWindow_t &window) {
+    const QHostAddress address(AddressText(MarkerGroup, 1));
+    auto *marker = new MarkerPanel(address);
+    window._AddItem(marker);
+    NodeMap.insert(_NodeKey(address), marker);
+}
+
+// Sends rounds of reports from the reporting nodes, each round closed by a
+// marker, with at most two rounds in flight so that nothing can overflow the
+// receive queue. Runs until `seconds` have passed; returns datagrams per second,
+// or -1 when a marker never arrived (something was lost).
+double Drive(std::function<void(int)> sendOne, double seconds) {
+    const Sender marker(MarkerGroup, 1);
+    markerSeen.store(-1);
+    const quint64 dropsBefore = ReceiveBufferErrors();
+    const auto start = Clock::now();
+    const auto stop = start + std::chrono::duration<double>(seconds);
+    qint64 round = 0;
+    qint64 sent = 0;
+    bool lost = false;
+    while (Clock::now() < stop) {
+        if (round >= 2 && !WaitForMarker(round - 2, Clock::now() + std::chrono::seconds(10))) {
+            lost = true;
+            break;
+        }
+        for (int i = 0; i < Round - 1; ++i)
+            sendOne(int(sent++));
+        marker.send(Marker(round++));
+        ++sent;
+    }
+    lost = lost || !WaitForMarker(round - 1, Clock::now() + std::chrono::seconds(10));
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    if (lost || ReceiveBufferErrors() != dropsBefore)
+        return -1;
+    return double(sent) / elapsed;
+}
+
+} // namespace
+
+int RunReportBaseline() {
+    // The bare receive loop: one datagram per readyRead(), nothing shown.
+    QUdpSocket socket;
+    socket.bind(QHostAddress::AnyIPv6, 4444, QUdpSocket::ShareAddress);
+    socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 8 * 1024 * 1024);
+    QObject::connect(&socket, &QUdpSocket::readyRead, [&socket] {
+        QByteArray datagram(1024, Qt::Uninitialized);
+        QHostAddress sender;
+        const qint64 length = socket.readDatagram(datagram.data(), datagram.size(), &sender);
+        if (length < 0)
+            return;
+        datagram.truncate(length);
+        NoteMarker(datagram);
+    });
+
+    std::vector<Sender> nodes;
+    for (int i = 0; i < ReportingPanels; ++i)
+        nodes.emplace_back(ReportGroup, unsigned(i + 1));
+    double rate = 0;
+    std::thread sender([&] {
+        rate = Drive(
+            [&](int n) {
+                nodes[n % ReportingPanels].send(Report(KindFor(n), unsigned(n), "node"));
+            },
+            2.0);
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+    QCoreApplication::exec();
+    sender.join();
+    Print(QStringLiteral("report_rate=%1").arg(rate, 0, 'f', 0));
+    return 0;
+}
+
+int RunReportPath(int panels) {
+    Window shown;
+    // Panels of mixed kinds; ten of them, spread over the column, report.
+    std::vector<Sender> nodes;
+    std::vector<Kind> kinds;
+    const int spacing = qMax(1, panels / ReportingPanels);
+    for (int i = 0; i < panels; ++i) {
+        const Kind kind = KindFor(i);
+        const bool reports = i % spacing == 0 && int(nodes.size()) < ReportingPanels;
+        const QString address = reports ? AddressText(ReportGroup, unsigned(nodes.size() + 1))
+                                        : QStringLiteral("fd01::%1").arg(i + 1, 0, 16);
+        _RouteDatagram(QHostAddress(address), Report(kind, 0, "node " + QByteArray::number(i)));
+        if (reports) {
+            nodes.emplace_back(ReportGroup, unsigned(nodes.size() + 1));
+            kinds.push_back(kind);
+        }
+    }
+    AddMarkerPanel(shown.window);
+    RunEventsUntil([&] { return ColumnLaidOut(shown.window, panels + 1); }, 60000);
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+
+    double rate = 0;
+    const int reporters = int(nodes.size());
+    std::thread sender([&] {
+        rate = Drive(
+            [&](int n) {
+                const int node = n % reporters;
+                nodes[node].send(
+                    Report(kinds[node], unsigned(n), "node " + QByteArray::number(n % 7)));
+            },
+            2.0);
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+    QCoreApplication::exec();
+    sender.join();
+    Print(QStringLiteral("panels=%1 report_rate=%2").arg(panels).arg(rate, 0, 'f', 0));
+    return 0;
+}
+
+int RunDiscovery(int senders) {
+    Window shown;
+    AddMarkerPanel(shown.window);
+    RunEventsUntil([&] { return ColumnLaidOut(shown.window, 1); }, 5000);
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+
+    const qint64 residentBefore = ResidentBytes();
+    StallMeter stalls;
+    stalls.start();
+    Clock::time_point firstSent;
+    bool complete = false;
+    std::thread sender([&] {
+        firstSent = Clock::now();
+        const Sender marker(MarkerGroup, 1);
+        markerSeen.store(-1);
+        for (int i = 0, round = 0; i < senders; ++round) {
+            if (round >= 2 && !WaitForMarker(round - 2, Clock::now() + std::chrono::seconds(30)))
+                return;
+            for (int n = 0; n < Round && i < senders; ++n, ++i)
+                Sender(DiscoveryGroup, unsigned(i + 1))
+                    .send(Report(KindFor(i), 0, "node " + QByteArray::number(i)));
+            marker.send(Marker(round));
+        }
+    });
+    QElapsedTimer wait;
+    wait.start();
+    while (!(complete = ColumnLaidOut(shown.window, senders + 1)) && wait.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    const auto done = Clock::now();
+    sender.join();
+    const double seconds = std::chrono::duration<double>(done - firstSent).count();
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+    const qint64 residentAfter = ResidentBytes();
+
+    Print(QStringLiteral("senders=%1 complete=%2 seconds=%3 per_panel_ms=%4 worst_stall_ms=%5 "
+                         "rss_per_panel_kb=%6")
+              .arg(senders)
+              .arg(complete ? 1 : 0)
+              .arg(seconds, 0, 'f', 4)
+              .arg(seconds * 1000 / senders, 0, 'f', 4)
+              .arg(stalls.worstMs(), 0, 'f', 2)
+              .arg(double(residentAfter - residentBefore) / 1024 / senders, 0, 'f', 2));
+    return 0;
+}
+
+int RunBurst(int senders) {
+    Window shown;
+    std::vector<Sender> nodes;
+    nodes.reserve(size_t(senders));
+    for (int i = 0; i < senders; ++i)
+        nodes.emplace_back(0xb, unsigned(i + 1));
+    std::vector<QByteArray> answers;
+    for (int i = 0; i < senders; ++i)
+        answers.push_back(Report(KindFor(i), 0, "node " + QByteArray::number(i)));
+
+    std::thread sender([&] {
+        for (int i = 0; i < senders; ++i)
+            nodes[size_t(i)].send(answers[size_t(i)]);
+    });
+    sender.join();
+    // Wait until every answer has a panel, or until nothing has changed for 3 s.
+    QElapsedTimer quiet;
+    quiet.start();
+    qsizetype last = 0;
+    while (NodeMap.size() < senders && quiet.elapsed() < 3000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (NodeMap.size() != last) {
+            last = NodeMap.size();
+            quiet.restart();
+        }
+    }
+    Print(QStringLiteral("senders=%1 panels=%2").arg(senders).arg(NodeMap.size()));
+    return 0;
+}
+
+} // namespace Bench
