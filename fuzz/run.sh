@@ -1,0 +1,36 @@
+#!/bin/sh
+# Runs every fuzz target, one after the other, for a given time each.
+# Usage: tests/isolated.sh fuzz/run.sh BUILD_DIR SECONDS [TARGET...]
+# (TARGET: route, reader; default both). Inside the private network namespace
+# it adds a veth link, so that the panels have an interface to scope their
+# node addresses with; nothing they send can leave the namespace.
+#
+# New inputs go to BUILD_DIR/fuzz-corpus/TARGET; the seed corpus and the
+# regressions in fuzz/ are read only. A crash is written to
+# BUILD_DIR/fuzz-artifacts/ and ends the run with a non-zero status.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+build=$1
+seconds=$2
+shift 2
+targets=${*:-route reader}
+
+if [ -z "${TERNIX36_TEST_NETNS:-}" ]; then
+    echo "fuzz/run.sh: run it through tests/isolated.sh" >&2
+    exit 2
+fi
+ip link add fz0 type veth peer name fz1
+ip link set fz0 up
+ip link set fz1 up
+ip addr add fe80::f0/64 dev fz0 nodad
+
+mkdir -p "$build/fuzz-artifacts"
+for target in $targets; do
+    work="$build/fuzz-corpus/$target"
+    mkdir -p "$work"
+    echo "== fuzz_$target for $seconds s"
+    "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
+        -dict="$here/ternix36.dict" -max_len=4096 -timeout=10 -rss_limit_mb=4096 \
+        -artifact_prefix="$build/fuzz-artifacts/$target-" \
+        "$work" "$here/corpus/$target" "$here/regressions/$target"
+done
