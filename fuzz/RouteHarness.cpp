@@ -113,11 +113,13 @@ QString RoutePlay_t::_Play(FuzzInput_t &input) {
         case StepDimmer:
             if (ItemView_t *panel = _Panel(input._Byte())) {
                 const int value = int16_t(input._U16());
-                const bool tick = input._Byte() & 1;
+                const uint8_t then = input._Byte();
                 if (auto *slider = panel->findChild<QSlider *>()) {
                     slider->setValue(value);
-                    if (tick)
+                    if (then & 1)
                         QMetaObject::invokeMethod(panel, "_Timeout");
+                    if (then & 2) // the slot that no signal reaches
+                        QMetaObject::invokeMethod(panel, "_Poll");
                 }
             }
             break;

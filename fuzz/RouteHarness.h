@@ -13,8 +13,8 @@
 //            the same node), length (u16 little-endian, modulo 1501), then that
 //            many payload bytes, handed to _RouteDatagram
 //   3        press a button: panel, button
-//   4        dimmer: panel, slider value (s16 little-endian), then the timer's
-//            slot when the following byte is odd
+//   4        dimmer: panel, slider value (s16 little-endian), then a byte:
+//            bit 0 fires the timer's slot, bit 1 calls _Poll()
 //   5        type into a sensor field: panel, field, mode, length, text bytes
 //            (mode bit 0: UTF-8 or Latin-1; bit 1: insert at the cursor or
 //            replace the text)

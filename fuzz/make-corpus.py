@@ -111,8 +111,8 @@ def press(panel, button):
     return bytes([3, panel, button])
 
 
-def dimmer(panel, value, tick):
-    return bytes([4, panel]) + struct.pack("<h", value) + bytes([1 if tick else 0])
+def dimmer(panel, value, tick, poll=False):
+    return bytes([4, panel]) + struct.pack("<h", value) + bytes([(1 if tick else 0) | (2 if poll else 0)])
 
 
 def type_text(panel, field, text, utf8=True, insert=False):
@@ -167,7 +167,7 @@ def route_streams():
 
     steps = datagram("fe80::3", REPORTS["dimmer"][0])
     for value in [1, 1, 50, 20, 10, 10, 100, 200, -5, 32767, -32768, 0]:
-        steps += dimmer(0, value, tick=value % 2 == 0)
+        steps += dimmer(0, value, tick=value % 2 == 0, poll=value == 20)
     streams["dimmer-slider-and-timer"] = steps + EVENTS
 
     steps = datagram("fe80::4", REPORTS["bright"][0])

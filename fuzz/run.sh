@@ -41,7 +41,7 @@ for target in $targets; do
         -dict="$here/ternix36.dict" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
         -artifact_prefix="$build/fuzz-artifacts/$target-" \
         "$work" "$here/corpus/$target" "$here/regressions/$target" >"$log" 2>&1 || status=$?
-    grep -E '^#[0-9]+ +(INITED|DONE)|^stat::|SUMMARY|ERROR|^fuzz_' "$log" || true
+    grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|SUMMARY|ERROR|^fuzz_' "$log" || true
     if [ "$status" -ne 0 ]; then
         tail -n 60 "$log"
         echo "fuzz_$target failed with status $status; the input is in $build/fuzz-artifacts/" >&2
