@@ -35,12 +35,17 @@ for target in $targets; do
     work="$build/fuzz-corpus/$target"
     log="$build/fuzz-logs/$target.log"
     mkdir -p "$work"
+    # Read-only inputs: the seeds, and the regressions once there are any.
+    inputs="$here/corpus/$target"
+    if [ -d "$here/regressions/$target" ]; then
+        inputs="$inputs $here/regressions/$target"
+    fi
     echo "== fuzz_$target for $seconds s (log: $log)"
     status=0
     "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
         -dict="$here/ternix36.dict" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
         -artifact_prefix="$build/fuzz-artifacts/$target-" \
-        "$work" "$here/corpus/$target" "$here/regressions/$target" >"$log" 2>&1 || status=$?
+        "$work" $inputs >"$log" 2>&1 || status=$?
     grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|SUMMARY|ERROR|^fuzz_' "$log" || true
     if [ "$status" -ne 0 ]; then
         tail -n 60 "$log"
