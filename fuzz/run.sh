@@ -31,6 +31,7 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:${UBSAN_OPTIONS:-}"
 export LSAN_OPTIONS="suppressions=$here/../tests/lsan.supp:print_suppressions=0:${LSAN_OPTIONS:-}"
 
 mkdir -p "$build/fuzz-artifacts" "$build/fuzz-logs"
+passed=0
 for target in $targets; do
     work="$build/fuzz-corpus/$target"
     log="$build/fuzz-logs/$target.log"
@@ -50,6 +51,9 @@ for target in $targets; do
     if [ "$status" -ne 0 ]; then
         tail -n 60 "$log"
         echo "fuzz_$target failed with status $status; the input is in $build/fuzz-artifacts/" >&2
+        echo "fuzz: $passed passed, 1 failed"
         exit "$status"
     fi
+    passed=$((passed + 1))
 done
+echo "fuzz: $passed passed, 0 failed"
