@@ -12,7 +12,9 @@
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QIcon>
+#include <QLabel>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QUdpSocket>
 #include <QVBoxLayout>
@@ -59,7 +61,9 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     setCentralWidget(scrollArea);
 
     receiveSocket = new QUdpSocket(this);
-    receiveSocket->bind(QHostAddress::AnyIPv6, Ternix36::ProgramPort, QUdpSocket::ShareAddress);
+    if (!receiveSocket->bind(QHostAddress::AnyIPv6, Ternix36::ProgramPort,
+                             QUdpSocket::ShareAddress))
+        _ShowPortTaken();
     receiveSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
                                    ReceiveBufferBytes);
     connect(receiveSocket, &QUdpSocket::readyRead, this, &MainWindow_t::_ScanDataRead);
@@ -74,6 +78,15 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
 void MainWindow_t::_FillInterfaceBox() {
     for (const InterfaceChoice_t &choice : _UsableInterfaces(_DescribeAllInterfaces()))
         interfaceBox->insertItem(interfaceBox->count(), QIcon(), choice.text, choice.interfaceName);
+}
+
+// Without the port no node can be heard, and the empty column would look like
+// a link without nodes. Said once, in a status bar that only this case
+// creates; a permanent widget, so that no status tip wipes it out.
+void MainWindow_t::_ShowPortTaken() {
+    statusBar()->addPermanentWidget(
+        new QLabel(tr("Port %1 is in use by another program: no node can be heard.")
+                       .arg(Ternix36::ProgramPort)));
 }
 
 void MainWindow_t::_AddItem(ItemView_t *panel) {

@@ -27,6 +27,7 @@ private slots:
 
 private:
     void _FillInterfaceBox();
+    void _ShowPortTaken();
 
     QUdpSocket *receiveSocket;
     QComboBox *interfaceBox;

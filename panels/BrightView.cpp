@@ -29,8 +29,11 @@ constexpr int ValueWidth = 100;
 constexpr int FieldWidth = 60;
 
 // Text that is no base-10 integer in the signed 32-bit range counts as 0.
+// QString::toInt() stops reading at a zero character and would take "1", zero,
+// "2" for 1.
 qint32 _FieldValue(const QLineEdit *field) {
-    return field->text().toInt(nullptr, 10);
+    const QString text = field->text();
+    return text.contains(QChar(0)) ? 0 : text.toInt(nullptr, 10);
 }
 
 QLineEdit *_Field() {

@@ -12,7 +12,9 @@ bool ReportReader_t::_IsReport() const {
 }
 
 bool ReportReader_t::_Has(qint64 offset, qint64 width) const {
-    return offset >= 0 && width >= 0 && offset + width <= datagram.size();
+    // Compared without adding offset and width, which could overflow.
+    return offset >= 0 && width >= 0 && offset <= datagram.size() &&
+           width <= datagram.size() - offset;
 }
 
 quint8 ReportReader_t::_U8(qint64 offset) const {
