@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QPair>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSysInfo>
@@ -99,28 +100,39 @@ qint64 MonotonicNs() {
 }
 
 // From starting the process to its first painted window, in milliseconds.
-Figure StartUp(const QString &program, int runs) {
-    Figure figure;
+double StartUpOnce(const QString &program) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("QT_PLUGIN_PATH"), QStringLiteral(TERNIX36_BENCH_PLUGINS));
     environment.insert(QStringLiteral("QT_QPA_GENERIC_PLUGINS"), QStringLiteral("firstpaint"));
-    for (int run = 0; run < runs; ++run) {
-        QProcess child;
-        child.setProcessEnvironment(environment);
-        child.setProcessChannelMode(QProcess::SeparateChannels);
-        const qint64 started = MonotonicNs();
-        child.start(program, QStringList());
-        if (!child.waitForFinished(60 * 1000)) {
-            child.kill();
-            child.waitForFinished();
-            continue;
-        }
-        for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
-            if (line.startsWith("FIRSTPAINT "))
-                figure.samples.append(double(line.mid(11).toLongLong() - started) / 1e6);
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    const qint64 started = MonotonicNs();
+    child.start(program, QStringList());
+    if (!child.waitForFinished(60 * 1000)) {
+        child.kill();
+        child.waitForFinished();
+        return -1;
     }
-    return figure;
+    for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
+        if (line.startsWith("FIRSTPAINT "))
+            return double(line.mid(11).toLongLong() - started) / 1e6;
+    return -1;
+}
+
+// The program and the bare window, started in turn so that whatever else the
+// machine does weighs on both alike.
+QPair<Figure, Figure> StartUp(int runs) {
+    Figure program, bare;
+    for (int run = 0; run < runs; ++run) {
+        for (auto [path, figure] : {std::pair(QStringLiteral(TERNIX36_PROGRAM), &program),
+                                    std::pair(QStringLiteral(TERNIX36_BARE_WINDOW), &bare)}) {
+            const double ms = StartUpOnce(path);
+            if (ms >= 0)
+                figure->samples.append(ms);
+        }
+    }
+    return {program, bare};
 }
 
 QString FirstLineWith(const QString &path, const QString &prefix) {
@@ -183,6 +195,8 @@ int RunDriver(int argc, char *argv[]) {
     for (int panels : shown)
         reports[panels] =
             Collect(Run({QStringLiteral("report"), QString::number(panels)}, runs), "report_rate");
+    const Figure reportsAtTop =
+        Collect(Run({QStringLiteral("report-top"), QStringLiteral("3000")}, runs), "report_rate");
 
     Err() << "Discovery" << Qt::endl;
     const QList<int> senders = {100, 1000, 3000};
@@ -195,8 +209,7 @@ int RunDriver(int argc, char *argv[]) {
         Collect(Run({QStringLiteral("burst"), QStringLiteral("2000")}, runs), "panels");
 
     Err() << "Start-up" << Qt::endl;
-    const Figure program = StartUp(QStringLiteral(TERNIX36_PROGRAM), runs * 2);
-    const Figure bare = StartUp(QStringLiteral(TERNIX36_BARE_WINDOW), runs * 2);
+    const auto [program, bare] = StartUp(runs * 6);
 
     // The table of figures.
     QString report;
@@ -212,7 +225,12 @@ int RunDriver(int argc, char *argv[]) {
     report += QStringLiteral("\n## Report path\n\nReports per second routed to known panels "
                              "through the real receive socket with no datagram lost, ten of the "
                              "panels reporting (mixed kinds, every report changing what its panel "
-                             "shows). Baseline: a bare `QUdpSocket` that reads one datagram per "
+                             "shows), spread evenly over the column: with 10 panels all of them "
+                             "are in the 800 × 600 window and repainted, with 1,000 and 3,000 "
+                             "one is. The last row has the ten reporting panels at the top of "
+                             "3,000, so that it repaints what the 10-panel row repaints (see "
+                             "below for what still grows with the panels there). "
+                             "Baseline: a bare `QUdpSocket` that reads one datagram per "
                              "`readyRead()` in the same process set-up.\n\n");
     report += Row({"Shown panels", "Reports/s", "Ratio to baseline"});
     report += Row({"---", "---:", "---:"});
@@ -221,6 +239,8 @@ int RunDriver(int argc, char *argv[]) {
         report +=
             Row({QString::number(panels), reports[panels].text(0),
                  QString::number(reports[panels].median() / qMax(1.0, baseline.median()), 'f', 2)});
+    report += Row({"3000, the ten reporting at the top", reportsAtTop.text(0),
+                   QString::number(reportsAtTop.median() / qMax(1.0, baseline.median()), 'f', 2)});
 
     report +=
         QStringLiteral("\n## Discovery\n\nNew senders, each answering once, sent with at "
@@ -264,8 +284,8 @@ int RunDriver(int argc, char *argv[]) {
     const QList<Goal> goals = {
         {"Report path, 1,000 panels ≥ 0.7 × baseline", QString::number(rate1000, 'f', 2),
          rate1000 >= 0.7},
-        {"Report path, 3,000 panels ≥ 0.8 × 10 panels", QString::number(rate3000, 'f', 2),
-         rate3000 >= 0.8},
+        {"Report path, 3,000 panels ≥ 0.8 × 10 panels",
+         QString::number(rate3000, 'f', 2), rate3000 >= 0.8},
         {"Discovery, per panel at 3,000 ≤ 1.5 × at 100",
          QString::number(perPanel3000 / qMax(0.0001, perPanel100), 'f', 2),
          allDiscovered && perPanel3000 <= 1.5 * perPanel100},

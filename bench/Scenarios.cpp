@@ -225,12 +225,12 @@ int RunReportBaseline() {
     return 0;
 }
 
-int RunReportPath(int panels) {
+int RunReportPath(int panels, bool reportersAtTop) {
     Window shown;
     // Panels of mixed kinds; ten of them, spread over the column, report.
     std::vector<Sender> nodes;
     std::vector<Kind> kinds;
-    const int spacing = qMax(1, panels / ReportingPanels);
+    const int spacing = reportersAtTop ? 1 : qMax(1, panels / ReportingPanels);
     for (int i = 0; i < panels; ++i) {
         const Kind kind = KindFor(i);
         const bool reports = i % spacing == 0 && int(nodes.size()) < ReportingPanels;

@@ -6,7 +6,9 @@
 namespace Bench {
 
 int RunReportBaseline();
-int RunReportPath(int panels);
+// The ten reporting panels spread over the column, or the first ten (all in
+// view, as with ten panels).
+int RunReportPath(int panels, bool reportersAtTop);
 int RunDiscovery(int senders);
 int RunBurst(int senders);
 

@@ -29,7 +29,9 @@ int main(int argc, char *argv[]) {
     if (scenario == QLatin1String("report-baseline"))
         return Bench::RunReportBaseline();
     if (scenario == QLatin1String("report"))
-        return Bench::RunReportPath(size);
+        return Bench::RunReportPath(size, false);
+    if (scenario == QLatin1String("report-top"))
+        return Bench::RunReportPath(size, true);
     if (scenario == QLatin1String("discovery"))
         return Bench::RunDiscovery(size);
     if (scenario == QLatin1String("burst"))
