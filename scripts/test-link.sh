@@ -5,8 +5,8 @@
 #   scripts/test-link.sh [OPTIONS] [--] COMMAND [ARG...]
 #
 #   --sim PROGRAM      the simulator (default: build/ternix36-sim)
-#   --node SPEC        a node on the link, KIND@ADDRESS[=NAME] (repeatable)
-#   --node2 SPEC       a node on a second link; the first --node2 builds it,
+#   --node NODE        a node on the link, KIND@ADDRESS[=NAME] (repeatable)
+#   --node2 NODE       a node on a second link; the first --node2 builds it,
 #                      so that the command's side has two interfaces
 #   --log FILE         the simulator's datagram log (default: a temporary file)
 #   --log2 FILE        the same for the second link
@@ -180,13 +180,13 @@ build_link() {
         netns "$program_ns" || cannot_build "cannot make a veth pair"
     in_namespace "$ns" ip link set "$sim_if" addrgenmode none
     in_namespace "$program_ns" ip link set "$link_if" addrgenmode none
-    local spec address
-    for spec in "$@"; do
-        address=${spec#*@}
+    local node_text address
+    for node_text in "$@"; do
+        address=${node_text#*@}
         address=${address%%=*}
-        [ "$address" != "$program_address" ] || fail "$spec: $address is the program side's address"
+        [ "$address" != "$program_address" ] || fail "$node_text: $address is the program side's address"
         in_namespace "$ns" ip -6 addr add "$address/64" dev "$sim_if" nodad ||
-            fail "$spec: cannot put $address on the link"
+            fail "$node_text: cannot put $address on the link"
     done
     in_namespace "$program_ns" ip -6 addr add "$program_address/64" dev "$link_if" nodad
     in_namespace "$ns" ip link set "$sim_if" up
@@ -206,9 +206,9 @@ build_link() {
 start_simulator() {
     local sim_ns=$1 sim_if=$2 log_file=$3 output=$4
     shift 4
-    local node_options=() spec
-    for spec in "$@"; do
-        node_options+=(--node "$spec")
+    local node_options=() node_text
+    for node_text in "$@"; do
+        node_options+=(--node "$node_text")
     done
     local prefix
     enter "$sim_ns"

@@ -12,7 +12,7 @@ constexpr int MaximumNameLength = 127; // the name length byte is signed
 constexpr double MinimumReportEvery = 0.05;
 constexpr double MaximumReportEvery = 86400;
 
-bool _ParseNode(const QString &text, NodeSpec_t &node, QString &error) {
+bool _ParseNode(const QString &text, NodeOption_t &node, QString &error) {
     const qsizetype at = text.indexOf(QLatin1Char('@'));
     if (at < 0) {
         error = QStringLiteral("--node %1: expected KIND@ADDRESS[=NAME]").arg(text);
@@ -114,7 +114,7 @@ bool _ParseSimOptions(const QStringList &arguments, SimOptions_t &options, QStri
             }
             options.interfaceName = value;
         } else if (option == QLatin1String("--node")) {
-            NodeSpec_t node;
+            NodeOption_t node;
             if (!_ParseNode(value, node, error))
                 return false;
             const QString key = node.address.toString();

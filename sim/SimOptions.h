@@ -9,7 +9,7 @@
 #include <QStringList>
 
 // One --node KIND@ADDRESS[=NAME].
-struct NodeSpec_t {
+struct NodeOption_t {
     Ternix36::NodeKind kind = Ternix36::KindPlug;
     QHostAddress address; // without scope: the interface gives it
     QByteArray name;      // Latin-1, at most 127 bytes
@@ -18,7 +18,7 @@ struct NodeSpec_t {
 struct SimOptions_t {
     bool help = false;
     QString interfaceName;
-    QList<NodeSpec_t> nodes;
+    QList<NodeOption_t> nodes;
     QString logPath;
     int reportEveryMs = 0; // 0: nodes report only when asked or by their own rules
 };

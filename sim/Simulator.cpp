@@ -21,9 +21,9 @@ Simulator_t::Simulator_t(const SimOptions_t &options, DatagramLog_t &log, QObjec
     , reportEveryMs(options.reportEveryMs)
     , log(log)
     , probeSocket(new QUdpSocket(this)) {
-    for (const NodeSpec_t &spec : options.nodes) {
+    for (const NodeOption_t &node : options.nodes) {
         auto endpoint = std::make_unique<Endpoint_t>();
-        endpoint->node = _CreateNode(spec.kind, spec.address, spec.name, this);
+        endpoint->node = _CreateNode(node.kind, node.address, node.name, this);
         endpoint->socket = new QUdpSocket(this);
         Endpoint_t *raw = endpoint.get();
         connect(endpoint->socket, &QUdpSocket::readyRead, this,

@@ -3,7 +3,9 @@
 // Helpers shared by the tests: hex literals, a UDP catcher that plays the
 // node's side of a command, and access to panel widgets by grid position.
 
+#include "panels/ItemView.h"
 #include <QAbstractButton>
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -19,6 +21,18 @@
 #include <QWidget>
 
 namespace TestSupport {
+
+// Stands in for a node's panel and keeps every datagram that routing hands it.
+class RecordingPanel : public ItemView_t {
+public:
+    explicit RecordingPanel(const QHostAddress &sender)
+        : ItemView_t(sender, {"Test", 105, 5, 3}) {
+        _PlaceCommonFrame();
+    }
+    void _DataRead(const QByteArray &datagram) override { datagrams.append(datagram); }
+
+    QList<QByteArray> datagrams;
+};
 
 // "C0 10 01" -> the three bytes.
 inline QByteArray hex(const char *text) {

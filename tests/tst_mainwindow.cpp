@@ -18,20 +18,9 @@
 #include <QVBoxLayout>
 
 using TestSupport::hex;
+using TestSupport::RecordingPanel;
 
 namespace {
-
-// Stands in for a node's panel and keeps every datagram that routing hands it.
-class RecordingPanel : public ItemView_t {
-public:
-    explicit RecordingPanel(const QHostAddress &sender)
-        : ItemView_t(sender, {"Test", 105, 5, 3}) {
-        _PlaceCommonFrame();
-    }
-    void _DataRead(const QByteArray &datagram) override { datagrams.append(datagram); }
-
-    QList<QByteArray> datagrams;
-};
 
 bool ip(const QString &arguments) {
     return QProcess::execute(QStringLiteral("ip"), arguments.split(QLatin1Char(' '))) == 0;

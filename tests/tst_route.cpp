@@ -15,18 +15,6 @@ using namespace TestSupport;
 
 namespace {
 
-// Stands in for a node's panel and keeps every datagram that routing hands it.
-class RecordingPanel : public ItemView_t {
-public:
-    explicit RecordingPanel(const QHostAddress &sender)
-        : ItemView_t(sender, {"Test", 105, 5, 3}) {
-        _PlaceCommonFrame();
-    }
-    void _DataRead(const QByteArray &datagram) override { datagrams.append(datagram); }
-
-    QList<QByteArray> datagrams;
-};
-
 // A plug report whose name tells the reports apart.
 QByteArray plugReport(const QByteArray &name, const char *kind = "10 01") {
     return hex("00") + hex(kind) + hex("00") + char(name.size()) + name;
