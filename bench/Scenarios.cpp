@@ -34,11 +34,6 @@ constexpr int ReportingPanels = 10;
 
 std::atomic<qint64> markerSeen{-1};
 
-Kind KindFor(int i) {
-    static const bool onlyPlugs = qEnvironmentVariableIsSet("BENCH_ONLY_PLUGS");
-    return onlyPlugs ? Kind::Plug : Kind(i % KindCount);
-}
-
 // A marker datagram carries a round number; whoever receives it records it.
 QByteArray Marker(qint64 round) {
     QByteArray bytes = QByteArray::fromHex("EEEEEE");
@@ -142,10 +137,7 @@ private:
 
 struct Window {
     Window() {
-        window.resize(qEnvironmentVariableIntValue("BENCH_WIDTH")
-                          ? qEnvironmentVariableIntValue("BENCH_WIDTH")
-                          : 800,
-                      600);
+        window.resize(800, 600);
         window.show();
         RunEventsUntil([this] { return window.isVisible(); }, 2000);
         QCoreApplication::processEvents();
@@ -214,7 +206,7 @@ int RunReportBaseline() {
     std::thread sender([&] {
         rate = Drive(
             [&](int n) {
-                nodes[n % ReportingPanels].send(Report(KindFor(n), unsigned(n), "node"));
+                nodes[n % ReportingPanels].send(Report(Kind(n % KindCount), unsigned(n), "node"));
             },
             2.0);
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -232,7 +224,7 @@ int RunReportPath(int panels, bool reportersAtTop) {
     std::vector<Kind> kinds;
     const int spacing = reportersAtTop ? 1 : qMax(1, panels / ReportingPanels);
     for (int i = 0; i < panels; ++i) {
-        const Kind kind = KindFor(i);
+        const Kind kind = Kind(i % KindCount);
         const bool reports = i % spacing == 0 && int(nodes.size()) < ReportingPanels;
         const QString address = reports ? AddressText(ReportGroup, unsigned(nodes.size() + 1))
                                         : QStringLiteral("fd01::%1").arg(i + 1, 0, 16);
@@ -286,7 +278,7 @@ int RunDiscovery(int senders) {
                 return;
             for (int n = 0; n < Round && i < senders; ++n, ++i)
                 Sender(DiscoveryGroup, unsigned(i + 1))
-                    .send(Report(KindFor(i), 0, "node " + QByteArray::number(i)));
+                    .send(Report(Kind(i % KindCount), 0, "node " + QByteArray::number(i)));
             marker.send(Marker(round));
         }
     });
@@ -320,7 +312,7 @@ int RunBurst(int senders) {
         nodes.emplace_back(0xb, unsigned(i + 1));
     std::vector<QByteArray> answers;
     for (int i = 0; i < senders; ++i)
-        answers.push_back(Report(KindFor(i), 0, "node " + QByteArray::number(i)));
+        answers.push_back(Report(Kind(i % KindCount), 0, "node " + QByteArray::number(i)));
 
     std::thread sender([&] {
         for (int i = 0; i < senders; ++i)

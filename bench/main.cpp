@@ -6,6 +6,15 @@
 #include <QApplication>
 #include <QTextStream>
 
+namespace {
+constexpr char Usage[] =
+    "usage: ternix36-bench [OUTPUT.md]          every measurement, table to OUTPUT.md\n"
+    "       ternix36-bench --scenario NAME [SIZE]  one measurement (report-baseline,\n"
+    "                                            report, report-top, discovery, burst)\n"
+    "Run it through 'make bench': the program under test sends its probe and\n"
+    "commands, which must stay inside a private network namespace.\n";
+} // namespace
+
 // Without arguments: runs every measurement several times, each in a process
 // of its own, prints the table and writes docs/performance.md.
 // With "--scenario NAME [SIZE]": runs one measurement in this process.
@@ -17,7 +26,21 @@ int main(int argc, char *argv[]) {
         return list;
     }();
 
-    if (arguments.value(0) != QLatin1String("--scenario"))
+    const QString first = arguments.value(0);
+    if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
+        QTextStream(stdout) << Usage;
+        return 0;
+    }
+    if (first.startsWith(QLatin1Char('-')) && first != QLatin1String("--scenario")) {
+        QTextStream(stderr) << Usage;
+        return 2;
+    }
+    // The measured window probes its first interface, and panels send commands.
+    if (!qEnvironmentVariableIsSet("TERNIX36_TEST_NETNS")) {
+        QTextStream(stderr) << "ternix36-bench: not inside a private network namespace\n" << Usage;
+        return 2;
+    }
+    if (first != QLatin1String("--scenario"))
         return Bench::RunDriver(argc, argv);
 
     // Set up as the program's own main does.

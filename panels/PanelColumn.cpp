@@ -70,7 +70,7 @@ void PanelColumn_t::_Update(int index) {
 
 void PanelColumn_t::_Rebuild() {
     entries.clear();
-    indexOf.clear();
+    panelIndex.clear();
     hintWidths.clear();
     minimumWidths.clear();
     maximumWidths.clear();
@@ -133,13 +133,13 @@ bool PanelColumn_t::_Refresh() {
         entries.append(_Measure(itemAt(i)));
         _Count(entries.last(), +1);
         if (QWidget *widget = itemAt(i)->widget())
-            indexOf.insert(widget, i);
+            panelIndex.insert(widget, i);
         firstUnstacked = qMin(firstUnstacked, i);
         firstUnplaced = qMin(firstUnplaced, i);
     }
 
     for (QWidget *panel : std::as_const(changing)) {
-        const int index = indexOf.value(panel, -1);
+        const int index = panelIndex.value(panel, -1);
         if (index >= 0)
             _Update(index);
     }

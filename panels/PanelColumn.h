@@ -71,7 +71,7 @@ private:
     QSize _WithMargins(const QSize &content) const;
 
     QList<Entry_t> entries;
-    QHash<const QWidget *, int> indexOf;
+    QHash<const QWidget *, int> panelIndex;
     QSet<QWidget *> changing;
 
     // Counts of the shown panels' widths and expanding directions, so that the

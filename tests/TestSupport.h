@@ -8,7 +8,6 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QGridLayout>
 #include <QHostAddress>
 #include <QLabel>
@@ -43,22 +42,6 @@ inline QByteArray hex(const char *text) {
 // a test may add interfaces without touching the host.
 inline bool inPrivateNetwork() {
     return qEnvironmentVariableIsSet("TERNIX36_TEST_NETNS");
-}
-
-// Lets a socket bind any address, so that a test can send from as many nodes
-// as it likes; only inside the private network namespace.
-inline bool allowAnySourceAddress() {
-    if (!inPrivateNetwork())
-        return false;
-    QFile setting(QStringLiteral("/proc/sys/net/ipv6/ip_nonlocal_bind"));
-    return setting.open(QIODevice::WriteOnly) && setting.write("1") == 1;
-}
-
-// One datagram from the given address, as a node there would send it.
-inline bool sendFrom(const QHostAddress &from, const QByteArray &datagram, const QHostAddress &to,
-                     quint16 port) {
-    QUdpSocket node;
-    return node.bind(from, 0) && node.writeDatagram(datagram, to, port) == datagram.size();
 }
 
 // Binds where a node would listen and collects what arrives.

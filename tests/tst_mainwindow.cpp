@@ -3,6 +3,7 @@
 #include "panels/ItemView.h"
 #include "protocol/NodeMap.h"
 
+#include "FreeSender.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -129,12 +130,11 @@ void TestMainWindow::waitingDatagramsAreRoutedInOneTurn() {
     QCOMPARE(panel->datagrams, sent);
 
     // A new panel ends the turn: what follows waits for the next readyRead().
-    if (!TestSupport::allowAnySourceAddress())
+    if (!TestSupport::inPrivateNetwork())
         QSKIP("needs a private network namespace to send from other addresses (tests/isolated.sh)");
     panel->datagrams.clear();
     sender.writeDatagram(sent[0], node, 4444);
-    QVERIFY(TestSupport::sendFrom(QHostAddress(QStringLiteral("fd00::c:1")), hex("00 10 01 00 00"),
-                                  node, 4444));
+    QVERIFY(FreeSender(QHostAddress(QStringLiteral("fd00::c:1"))).send(hex("00 10 01 00 00")));
     sender.writeDatagram(sent[1], node, 4444);
     const qsizetype panels = NodeMap.size();
     QVERIFY(QMetaObject::invokeMethod(&window, "_ScanDataRead"));
@@ -145,7 +145,7 @@ void TestMainWindow::waitingDatagramsAreRoutedInOneTurn() {
 }
 
 void TestMainWindow::burstOfAnswersIsKept() {
-    if (!TestSupport::allowAnySourceAddress())
+    if (!TestSupport::inPrivateNetwork())
         QSKIP("needs a private network namespace to send from other addresses (tests/isolated.sh)");
     MainWindow_t window;
     auto *receiveSocket = window.findChild<QUdpSocket *>();
@@ -169,9 +169,8 @@ void TestMainWindow::burstOfAnswersIsKept() {
                                        hex("00 30 01 01 32 00"), hex("00 21 01 00")};
     const qsizetype panels = NodeMap.size();
     for (int i = 0; i < Answers; ++i)
-        QVERIFY(TestSupport::sendFrom(QHostAddress(QStringLiteral("fd00::b:%1").arg(i + 1, 0, 16)),
-                                      reports[i % reports.size()], QHostAddress::LocalHostIPv6,
-                                      4444));
+        QVERIFY(FreeSender(QHostAddress(QStringLiteral("fd00::b:%1").arg(i + 1, 0, 16)))
+                    .send(reports[i % reports.size()]));
     QTRY_COMPARE_WITH_TIMEOUT(NodeMap.size(), panels + Answers, 60000);
 }
 
