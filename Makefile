@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Thin wrapper around CMake and CTest. `make run`, `make demo`, `make test` and
 # `make package` install what is missing (Debian and Ubuntu), build, then start
 # the program, the program with simulated nodes, the tests, or build the package.

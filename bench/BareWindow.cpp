@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up baseline: a main window with the same widgets as the program's
 // (toolbar with a combo box and two actions, a resizable scroll area holding a
 // frame with a vertical layout), and nothing else: no interfaces listed, no

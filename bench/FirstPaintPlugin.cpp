@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Qt generic plugin for the start-up measurement: loaded into a program
 // through QT_QPA_GENERIC_PLUGINS, it prints the monotonic time once the first
 // window has been painted and flushed, and ends the program.

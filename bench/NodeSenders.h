@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The node side of the benchmarks: plain POSIX UDP sockets, each bound to its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // One measurement, run in a process of its own: prints "RESULT key=value ..."

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` and the Debian package put where. Include it after
 # every program target, so that the simulator is installed when it is built.
 include(GNUInstallDirs)

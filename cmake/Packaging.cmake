@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `make package` (the CMake target `package`) builds a Debian package of
 # everything cmake/Install.cmake installs. Its dependencies are computed from
 # the programs' shared libraries by dpkg-shlibdeps (package dpkg-dev).

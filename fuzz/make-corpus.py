@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the seed corpora of the fuzz targets: fuzz/corpus/reader holds single
 datagrams, the valid and edge-case reports of every kind; fuzz/corpus/route
 holds step streams (fuzz/RouteHarness.h) that create every panel, feed it

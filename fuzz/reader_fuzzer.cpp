@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: ReportReader_t against a plain reading of the same bytes.
 
 #include "fuzz/ReaderHarness.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: datagrams from a handful of senders through
 // _RouteDatagram, with the operator's actions on the panels in between.
 

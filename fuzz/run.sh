@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every fuzz target, one after the other, for a given time each.
 # Usage: tests/isolated.sh fuzz/run.sh BUILD_DIR SECONDS [TARGET...]
 # (TARGET: route, reader; default both). Inside the private network namespace

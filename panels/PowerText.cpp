@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "panels/PowerText.h"
 
 QString _PowerText(qint32 hundredthsOfWatt) {

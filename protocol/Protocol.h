@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What every TERNIX36 datagram shares: ports, the three-byte header, the node

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash disable=SC2034 # the variables are for the scripts that source it
 # Sourced by demo.sh and screenshot.sh (bash): the simulated nodes they show
 # and the window size that has room for all their panels.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # make demo: the program on your display, with one simulated node of each kind
 # on a private test link (and a garage plug on a second link, to try the
 # interface box). Closing the window or Ctrl-C takes the link down again.

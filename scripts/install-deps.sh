@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that building and testing need, when missing.
 # Usage: install-deps.sh [extra package...]
 set -eu

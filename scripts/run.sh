@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the program, unless there is no display for it to open its window on.
 set -eu
 program=$1

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # make screenshot: the picture of the main window that the README shows, taken
 # from the program itself with the demo's simulated nodes (one of each kind) on
 # a private test link. It runs its own Xvfb server, so it needs no display.

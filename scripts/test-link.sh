@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds a private IPv6 link, plays nodes on one side with ternix36-sim and
 # runs a command on the other side, then takes everything down again.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/DatagramLog.h"
 #include "sim/NodeFactory.h"
 #include "sim/SimNode.h"

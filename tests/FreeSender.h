@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A node with any IPv6 address we like: a socket bound with IPV6_FREEBIND to

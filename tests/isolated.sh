@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a test in a network namespace of its own with only loopback up, so that
 # no probe can leave the machine and port 4444 is never shared with a running
 # program. Without namespaces (no root, no user namespaces) it runs the test

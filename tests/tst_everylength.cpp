@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile traffic on the real receive socket: datagrams of every length from
 // 0 to 20 bytes, with each valid kind code and some invalid ones in bytes
 // 1..2, to new senders and to the panels of known ones. Whatever a datagram

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile traffic on the real receive socket: a flood of random datagrams
 // from a known node and from loopback, after which the program must still
 // route a valid report to that node's panel and show it.

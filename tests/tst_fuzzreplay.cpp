@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays the fuzz targets' seed corpora and every input that once made a
 // target fail (fuzz/regressions) through the same entry points, built without
 // libFuzzer. In the sanitizer build this repeats the fuzzers' checks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile traffic on the real receive socket: 5,000 new senders, each with a
 // valid report, must get 5,000 panels, one each; how much memory they take is
 // measured and reported.

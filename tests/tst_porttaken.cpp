@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Another program holds UDP port 4444 without sharing it. The window must
 // still open and work (interfaces, "Scan", "Exit"), say once, out of the way,
 // that no node can be heard, and create no panel from what the other program

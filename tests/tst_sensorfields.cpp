@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The brightness sensor's four fields take any text. Whatever is typed, the
 // configuration command carries exactly what the field rules give: a base-10
 // integer in the signed 32-bit range as typed, anything else as 0; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated nodes: which commands they take, what they report, and the
 // simulator's command line.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interface box and the road to a node on the kind of network a user's
 // machine has: loopback, a wired and a "wireless" interface, a bridge with a
 // member, an IPv4-only VPN tunnel, an interface named eth0 and a macvlan on

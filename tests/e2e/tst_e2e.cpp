@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program against simulated nodes over a real IPv6 link: this test
 // is the program's side of scripts/test-link.sh, the simulator plays the
 // nodes in another network namespace, and its log shows what crossed the link.

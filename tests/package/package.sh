@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Usage: package.sh CPACK-CONFIG WORK-DIR SMOKE-SCRIPT PLUGIN-DIR [EXTRA-PROGRAM...]
 # Builds the .deb with CPack into WORK-DIR, unpacks it there with dpkg -x and
 # checks the unpacked tree: every program and man page is there, the menu

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Qt generic plugin for the start-up smoke test: loaded into the real
 // program through QT_QPA_GENERIC_PLUGINS, it waits until the main window is
 // shown and then closes it the way a user would, so the test sees whether

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the real program under the offscreen platform, lets the closer plugin
 # close its window once it is shown, and checks that the program then ends by
 # itself with status 0.
