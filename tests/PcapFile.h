@@ -20,9 +20,9 @@ public:
         append32(header, 0xA1B2C3D4);
         append16(header, 2);
         append16(header, 4);
-        append32(header, 0);      // time zone
-        append32(header, 0);      // accuracy
-        append32(header, 65535);  // snapshot length
+        append32(header, 0);       // time zone
+        append32(header, 0);       // accuracy
+        append32(header, 65535);   // snapshot length
         append32(header, RawIpv6); // link type
         file.write(header);
     }

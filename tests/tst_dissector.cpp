@@ -79,10 +79,12 @@ void TestDissector::decodes_data() {
     // Telling commands from reports.
     QTest::newRow("the probe's sender is the program")
         << QStringList{Probe, "fe80::1 4444 fe80::2 4444 00 11 01"} << QStringList() << "command"
-        << "Command Bright: poll" << "Operation byte 0x00 is not one that Bright commands use";
+        << "Command Bright: poll"
+        << "Operation byte 0x00 is not one that Bright commands use";
     QTest::newRow("to the probe's sender, a report")
         << QStringList{Probe, "fe80::2 50000 fe80::1 4444 C0 30 01 01 B2 00"} << QStringList()
-        << "report" << "Report Dimmer \"\": level 50 %" << QString();
+        << "report"
+        << "Report Dimmer \"\": level 50 %" << QString();
     QTest::newRow("the preference names the program")
         << QStringList{"fe80::1 4444 fe80::2 4444 C0 11 01"}
         << QStringList{"-o", "ternix36.program_address:FE80:0::1"} << "command"
@@ -95,8 +97,8 @@ void TestDissector::decodes_data() {
         << "Command ADPlug: switch on" << QString();
     QTest::newRow("neither: from a node's port, a report")
         << QStringList{"fe80::2 4444 fe80::1 4444 C0 20 01 09 01 00 00 00 00 00 00 00 00 00"}
-        << QStringList() << "report" << "Report ADPlug \"\": on, real 0 W, apparent 0 W"
-        << QString();
+        << QStringList() << "report"
+        << "Report ADPlug \"\": on, real 0 W, apparent 0 W" << QString();
     QTest::newRow("neither: from a fresh port without C0 or 80, a report")
         << QStringList{"fe80::2 50000 fe80::1 4444 00 30 01 01 32 00"} << QStringList() << "report"
         << "Report Dimmer \"\": level 50 %" << QString();
@@ -108,19 +110,23 @@ void TestDissector::decodes_data() {
         << "Report of 2 bytes is shorter than the 3-byte header";
     QTest::newRow("N beyond the end")
         << QStringList{"fe80::2 40000 fe80::1 4444 00 10 01 08 A0 0F 00 00"} << QStringList()
-        << "report" << "Report Plug \"\": real 40 W, apparent 0 W"
+        << "report"
+        << "Report Plug \"\": real 40 W, apparent 0 W"
         << "N = 8 puts the name length at byte 12, past the end of the 8-byte datagram";
     QTest::newRow("L beyond the end")
         << QStringList{"fe80::2 4444 fe80::1 4444 00 30 01 01 B2 09 41 42"} << QStringList()
-        << "report" << "Report Dimmer \"AB\": level 50 %"
+        << "report"
+        << "Report Dimmer \"AB\": level 50 %"
         << "L = 9 reaches past the end of the datagram: the name is cut to 2 bytes";
     QTest::newRow("negative N")
         << QStringList{"fe80::2 40000 fe80::1 4444 00 10 01 FF 01 00 00 00 00 00 00 00"}
-        << QStringList() << "report" << "Report Plug \"\": real 0.01 W, apparent 0 W"
+        << QStringList() << "report"
+        << "Report Plug \"\": real 0.01 W, apparent 0 W"
         << "N = -1 is negative";
-    QTest::newRow("unknown kind")
-        << QStringList{"fe80::2 4444 fe80::1 4444 00 01 10 00"} << QStringList() << "report"
-        << "Report of unknown kind 0x1001" << "Unknown kind 0x1001";
+    QTest::newRow("unknown kind") << QStringList{"fe80::2 4444 fe80::1 4444 00 01 10 00"}
+                                  << QStringList() << "report"
+                                  << "Report of unknown kind 0x1001"
+                                  << "Unknown kind 0x1001";
     QTest::newRow("command cut short")
         << QStringList{"fe80::1 50000 fe80::2 4444 C0 30 01 01"} << QStringList() << "command"
         << "Command Dimmer: level"
@@ -128,7 +134,8 @@ void TestDissector::decodes_data() {
 
     // Texts as the panels write them.
     QTest::newRow("name cut at a zero byte, Latin-1")
-        << QStringList{"fe80::2 4444 fe80::1 4444 00 12 01 08 F1 FF FF FF FF FF FF FF 04 E9 74 00 42"}
+        << QStringList{"fe80::2 4444 fe80::1 4444 00 12 01 08 F1 FF FF FF FF FF FF FF 04 E9 74 00 "
+                       "42"}
         << QStringList() << "report"
         << QString::fromUtf8("Report Bright \"\xC3\xA9t\": temperature -1 \xC2\xB0"
                              "C, brightness -1")
@@ -146,9 +153,11 @@ void TestDissector::decodes_data() {
                              "delta temperature -3 \xC2\xB0"
                              "C, delta brightness 4")
         << QString();
-    const QList<QPair<qint32, qint32>> powers = {
-        {4000, 4444}, {100000000, 123456789}, {10000050, -250}, {-2147483647 - 1, 2147483647},
-        {0, 12345}};
+    const QList<QPair<qint32, qint32>> powers = {{4000, 4444},
+                                                 {100000000, 123456789},
+                                                 {10000050, -250},
+                                                 {-2147483647 - 1, 2147483647},
+                                                 {0, 12345}};
     for (const auto &[real, apparent] : powers)
         QTest::addRow("power %d, %d", real, apparent)
             << QStringList{plugReport(real, apparent)} << QStringList() << "report"
@@ -204,8 +213,10 @@ void TestDissector::garbageRaisesNoLuaError() {
             for (int cut = 0; cut <= 17; ++cut) {
                 const QByteArray payload = cut <= 16 ? bytes.left(cut) : bytes;
                 file.add(QStringLiteral("fe80::2"), 4444, QStringLiteral("fe80::1"), 4444, payload);
-                file.add(QStringLiteral("fe80::1"), 50000, QStringLiteral("fe80::2"), 40000, payload);
-                file.add(QStringLiteral("fe80::1"), 50000, QStringLiteral("fe80::2"), 4444, payload);
+                file.add(QStringLiteral("fe80::1"), 50000, QStringLiteral("fe80::2"), 40000,
+                         payload);
+                file.add(QStringLiteral("fe80::1"), 50000, QStringLiteral("fe80::2"), 4444,
+                         payload);
                 // UDP hands an empty payload to no dissector.
                 count += payload.isEmpty() ? 0 : 3;
             }

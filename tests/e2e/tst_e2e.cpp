@@ -531,15 +531,33 @@ void TestEndToEnd::captureReadsLikeThePanels() {
     const Tshark tshark;
     QVERIFY2(!tshark.otherCopyLoaded(), "Wireshark loads an installed ternix36.lua first");
 
-    const QStringList fields = {
-        "ipv6.src", "udp.srcport", "ipv6.dst", "udp.dstport", "udp.payload", "ternix36.type",
-        "_ws.col.Info", "ternix36.op", "ternix36.kind", "ternix36.n", "ternix36.name_length",
-        "ternix36.name", "ternix36.plug.real_power", "ternix36.plug.apparent_power",
-        "ternix36.adplug.state", "ternix36.bright.temperature", "ternix36.bright.brightness",
-        "ternix36.dimmer.level", "ternix36.blinds.state", "ternix36.cmd.target",
-        "ternix36.cmd.level", "ternix36.cmd.direction", "ternix36.cmd.measure_interval",
-        "ternix36.cmd.poll_interval", "ternix36.cmd.delta_temperature",
-        "ternix36.cmd.delta_brightness", "_ws.expert.message"};
+    const QStringList fields = {"ipv6.src",
+                                "udp.srcport",
+                                "ipv6.dst",
+                                "udp.dstport",
+                                "udp.payload",
+                                "ternix36.type",
+                                "_ws.col.Info",
+                                "ternix36.op",
+                                "ternix36.kind",
+                                "ternix36.n",
+                                "ternix36.name_length",
+                                "ternix36.name",
+                                "ternix36.plug.real_power",
+                                "ternix36.plug.apparent_power",
+                                "ternix36.adplug.state",
+                                "ternix36.bright.temperature",
+                                "ternix36.bright.brightness",
+                                "ternix36.dimmer.level",
+                                "ternix36.blinds.state",
+                                "ternix36.cmd.target",
+                                "ternix36.cmd.level",
+                                "ternix36.cmd.direction",
+                                "ternix36.cmd.measure_interval",
+                                "ternix36.cmd.poll_interval",
+                                "ternix36.cmd.delta_temperature",
+                                "ternix36.cmd.delta_brightness",
+                                "_ws.expert.message"};
     auto key = [](const QString &src, const QString &sport, const QString &dst,
                   const QString &dport, const QString &hex) {
         return QStringList{src, sport, dst, dport, hex}.join(QLatin1Char(' '));
@@ -617,9 +635,10 @@ void TestEndToEnd::captureReadsLikeThePanels() {
         if (logged[k] == "probe") {
             QCOMPARE(frame["_ws.col.Info"], QStringLiteral("Probe"));
         } else if (logged[k] == "command") {
-            const auto command = std::find_if(commands.begin(), commands.end(), [&](const Command &c) {
-                return frame["udp.payload"] == QLatin1String(c.hex);
-            });
+            const auto command =
+                std::find_if(commands.begin(), commands.end(), [&](const Command &c) {
+                    return frame["udp.payload"] == QLatin1String(c.hex);
+                });
             QVERIFY2(command != commands.end(), qPrintable(frame["udp.payload"]));
             commandsSeen.insert(QLatin1String(command->hex));
             QCOMPARE(frame["_ws.col.Info"], command->info);
@@ -631,7 +650,9 @@ void TestEndToEnd::captureReadsLikeThePanels() {
             const QString kind = QStringLiteral("0x%1").arg(
                 qFromLittleEndian<quint16>(bytes.constData() + 1), 4, 16, QLatin1Char('0'));
             QCOMPARE(frame["ternix36.kind"], kind);
-            auto number = [&](const char *field) { return frame[field].toDouble(); };
+            auto number = [&](const char *field) {
+                return frame[field].toDouble();
+            };
             if (kind == "0x0121") {
                 QCOMPARE(frame["ternix36.blinds.state"], QString::number(bytes.at(3)));
                 QCOMPARE(frame["ternix36.name"], QString());
@@ -680,7 +701,8 @@ void TestEndToEnd::captureReadsLikeThePanels() {
             info = QStringLiteral("Report Bright \"%1\": temperature %2, brightness %3")
                        .arg(name, cellText(panel, 1, 3), cellText(panel, 1, 2));
         else if (kind == "dimmer")
-            info = QStringLiteral("Report Dimmer \"%1\": level %2").arg(name, cellText(panel, 4, 2));
+            info =
+                QStringLiteral("Report Dimmer \"%1\": level %2").arg(name, cellText(panel, 4, 2));
         else
             info = QStringLiteral("Report Blinds: ") + cellText(panel, 1, 2);
         QCOMPARE(frame["_ws.col.Info"], info);
