@@ -562,26 +562,27 @@ void TestEndToEnd::captureReadsLikeThePanels() {
                   const QString &dport, const QString &hex) {
         return QStringList{src, sport, dst, dport, hex}.join(QLatin1Char(' '));
     };
-    // What the simulators logged, with the type each datagram must get.
+    // What the simulators logged, with the type each datagram must get, and
+    // what the capture holds; it grows while tshark reads it, so until both agree.
     QMap<QString, QString> logged;
-    QStringList loggedKeys;
-    for (const SimLog *simLog : {log, log2})
-        for (const QJsonObject &entry : simLog->entries()) {
-            const QString event = entry["event"].toString(), note = entry["note"].toString();
-            if (event != "sent" && event != "received")
-                continue;
-            const QString k = key(entry["src"].toString(), QString::number(entry["sport"].toInt()),
-                                  entry["dst"].toString(), QString::number(entry["dport"].toInt()),
-                                  entry["hex"].toString());
-            loggedKeys << k;
-            logged[k] = event == "sent" ? "report" : note;
-        }
-    loggedKeys.sort();
-
+    QStringList loggedKeys, capturedKeys;
     QList<Tshark::Frame> frames;
-    QStringList capturedKeys;
-    // The capture grows while tshark reads it: until it holds all of it.
     for (QDeadlineTimer deadline(Timeout);; QTest::qWait(200)) {
+        logged.clear();
+        loggedKeys.clear();
+        for (const SimLog *simLog : {log, log2})
+            for (const QJsonObject &entry : simLog->entries()) {
+                const QString event = entry["event"].toString();
+                if (event != "sent" && event != "received")
+                    continue;
+                const QString k =
+                    key(entry["src"].toString(), QString::number(entry["sport"].toInt()),
+                        entry["dst"].toString(), QString::number(entry["dport"].toInt()),
+                        entry["hex"].toString());
+                loggedKeys << k;
+                logged[k] = event == "sent" ? "report" : entry["note"].toString();
+            }
+        loggedKeys.sort();
         frames = tshark.frames(capture, fields, {"-Y", "ternix36"});
         capturedKeys.clear();
         for (const Tshark::Frame &frame : frames)
