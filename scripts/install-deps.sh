@@ -5,8 +5,9 @@
 set -eu
 
 # dpkg-dev and file: the package's dependencies (dpkg-shlibdeps); desktop-file-utils
-# and appstream: the package test's checks of the menu entry and the metainfo.
-packages="g++ cmake make qt6-base-dev iproute2 xvfb xauth dpkg-dev file desktop-file-utils appstream $*"
+# and appstream: the package test's checks of the menu entry and the metainfo;
+# tshark (with dumpcap): the dissector's tests and the end-to-end capture.
+packages="g++ cmake make qt6-base-dev iproute2 xvfb xauth dpkg-dev file desktop-file-utils appstream tshark $*"
 
 if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>&1; then
     echo "Not a Debian or Ubuntu system. Install these by hand: a C++17 compiler, CMake 3.25 or" \
@@ -32,4 +33,6 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "Installing:$missing"
 $sudo apt-get update -q
+# Wireshark's question whether users may capture: no, and nothing asked.
+echo "wireshark-common wireshark-common/install-setuid boolean false" | $sudo debconf-set-selections
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q $missing

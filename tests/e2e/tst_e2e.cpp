@@ -9,6 +9,7 @@
 
 #include "SimLog.h"
 #include "TestSupport.h"
+#include "Tshark.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -16,10 +17,13 @@
 #include <QNetworkInterface>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSet>
 #include <QSlider>
 #include <QTest>
 #include <QToolBar>
 #include <QtEndian>
+
+#include <algorithm>
 
 using namespace TestSupport;
 
@@ -154,6 +158,7 @@ private slots:
     void dimmerFollowsTheSlider();
     void blindsDriveAndStop();
     void secondInterface();
+    void captureReadsLikeThePanels();
     void nothingMalformedReachedTheNodes();
 
 private:
@@ -514,6 +519,196 @@ void TestEndToEnd::secondInterface() {
     // The new panel's commands go out on the second link.
     ROUND_TRIP(
         GaragePlug, [garage] { press(garage, 1, 4); }, hex("C0 10 01"), 40000, *log2);
+}
+
+// The dissector on everything that crossed the links: each datagram's type,
+// each command's fields as sent, each report's fields as the node sent them,
+// and the Info of each node's latest report as its panel shows it.
+void TestEndToEnd::captureReadsLikeThePanels() {
+    const QString capture = qEnvironmentVariable("TERNIX36_CAPTURE");
+    if (capture.isEmpty())
+        QSKIP("no capture: run through tests/e2e/capture.sh");
+    const Tshark tshark;
+    QVERIFY2(!tshark.otherCopyLoaded(), "Wireshark loads an installed ternix36.lua first");
+
+    const QStringList fields = {"ipv6.src",
+                                "udp.srcport",
+                                "ipv6.dst",
+                                "udp.dstport",
+                                "udp.payload",
+                                "ternix36.type",
+                                "_ws.col.Info",
+                                "ternix36.op",
+                                "ternix36.kind",
+                                "ternix36.n",
+                                "ternix36.name_length",
+                                "ternix36.name",
+                                "ternix36.plug.real_power",
+                                "ternix36.plug.apparent_power",
+                                "ternix36.adplug.state",
+                                "ternix36.bright.temperature",
+                                "ternix36.bright.brightness",
+                                "ternix36.dimmer.level",
+                                "ternix36.blinds.state",
+                                "ternix36.cmd.target",
+                                "ternix36.cmd.level",
+                                "ternix36.cmd.direction",
+                                "ternix36.cmd.measure_interval",
+                                "ternix36.cmd.poll_interval",
+                                "ternix36.cmd.delta_temperature",
+                                "ternix36.cmd.delta_brightness",
+                                "_ws.expert.message"};
+    auto key = [](const QString &src, const QString &sport, const QString &dst,
+                  const QString &dport, const QString &hex) {
+        return QStringList{src, sport, dst, dport, hex}.join(QLatin1Char(' '));
+    };
+    // What the simulators logged, with the type each datagram must get, and
+    // what the capture holds; it grows while tshark reads it, so until both agree.
+    QMap<QString, QString> logged;
+    QStringList loggedKeys, capturedKeys;
+    QList<Tshark::Frame> frames;
+    for (QDeadlineTimer deadline(Timeout);; QTest::qWait(200)) {
+        logged.clear();
+        loggedKeys.clear();
+        for (const SimLog *simLog : {log, log2})
+            for (const QJsonObject &entry : simLog->entries()) {
+                const QString event = entry["event"].toString();
+                if (event != "sent" && event != "received")
+                    continue;
+                const QString k =
+                    key(entry["src"].toString(), QString::number(entry["sport"].toInt()),
+                        entry["dst"].toString(), QString::number(entry["dport"].toInt()),
+                        entry["hex"].toString());
+                loggedKeys << k;
+                logged[k] = event == "sent" ? "report" : entry["note"].toString();
+            }
+        loggedKeys.sort();
+        frames = tshark.frames(capture, fields, {"-Y", "ternix36"});
+        capturedKeys.clear();
+        for (const Tshark::Frame &frame : frames)
+            capturedKeys << key(frame["ipv6.src"], frame["udp.srcport"], frame["ipv6.dst"],
+                                frame["udp.dstport"], frame["udp.payload"]);
+        capturedKeys.sort();
+        if (capturedKeys == loggedKeys || deadline.hasExpired())
+            break;
+    }
+    QCOMPARE(capturedKeys, loggedKeys);
+
+    // Every command the panels sent, as the dissector must read it.
+    const QString degrees = QString::fromUtf8(" °C");
+    struct Command {
+        const char *hex;
+        QString info;
+        QMap<QString, QString> fields;
+    };
+    const QList<Command> commands = {
+        {"c01001", "Command Plug: switch", {{"ternix36.kind", "0x0110"}}},
+        {"c0200101", "Command ADPlug: switch on", {{"ternix36.cmd.target", "1"}}},
+        {"c0200100", "Command ADPlug: switch off", {{"ternix36.cmd.target", "0"}}},
+        {"c01101", "Command Bright: poll", {{"ternix36.op", "0xc0"}, {"ternix36.kind", "0x0111"}}},
+        {"801101020001001e00000004000000",
+         "Command Bright: configure measure interval 2, poll interval 1, delta temperature 3" +
+             degrees + ", delta brightness 4",
+         {{"ternix36.op", "0x80"},
+          {"ternix36.cmd.measure_interval", "2"},
+          {"ternix36.cmd.poll_interval", "1"},
+          {"ternix36.cmd.delta_temperature", "3"},
+          {"ternix36.cmd.delta_brightness", "4"}}},
+        {"801101000000000000000000000000",
+         "Command Bright: configure measure interval 0, poll interval 0, delta temperature 0" +
+             degrees + ", delta brightness 0",
+         {{"ternix36.cmd.measure_interval", "0"}, {"ternix36.cmd.delta_temperature", "0"}}},
+        {"c030010180", "Command Dimmer: level 0 %", {{"ternix36.cmd.level", "0"}}},
+        {"c0300101a8", "Command Dimmer: level 40 %", {{"ternix36.cmd.level", "40"}}},
+        {"c0300101e4", "Command Dimmer: level 100 %", {{"ternix36.cmd.level", "100"}}},
+        {"c0210103", "Command Blinds: up", {{"ternix36.cmd.direction", "3"}}},
+        {"c0210100", "Command Blinds: stop", {{"ternix36.cmd.direction", "0"}}},
+        {"c0210101", "Command Blinds: down", {{"ternix36.cmd.direction", "1"}}},
+    };
+    QSet<QString> commandsSeen;
+    QMap<QString, Tshark::Frame> latestReport; // by node address
+    for (const Tshark::Frame &frame : frames) {
+        const QString k = key(frame["ipv6.src"], frame["udp.srcport"], frame["ipv6.dst"],
+                              frame["udp.dstport"], frame["udp.payload"]);
+        QCOMPARE(frame["ternix36.type"], logged[k]);
+        QCOMPARE(frame["_ws.expert.message"], QString());
+        const QByteArray bytes = QByteArray::fromHex(frame["udp.payload"].toLatin1());
+        if (logged[k] == "probe") {
+            QCOMPARE(frame["_ws.col.Info"], QStringLiteral("Probe"));
+        } else if (logged[k] == "command") {
+            const auto command =
+                std::find_if(commands.begin(), commands.end(), [&](const Command &c) {
+                    return frame["udp.payload"] == QLatin1String(c.hex);
+                });
+            QVERIFY2(command != commands.end(), qPrintable(frame["udp.payload"]));
+            commandsSeen.insert(QLatin1String(command->hex));
+            QCOMPARE(frame["_ws.col.Info"], command->info);
+            for (auto field = command->fields.begin(); field != command->fields.end(); ++field)
+                QCOMPARE(frame[field.key()], field.value());
+        } else {
+            latestReport[frame["ipv6.src"]] = frame;
+            // Each field against the bytes the node sent.
+            const QString kind = QStringLiteral("0x%1").arg(
+                qFromLittleEndian<quint16>(bytes.constData() + 1), 4, 16, QLatin1Char('0'));
+            QCOMPARE(frame["ternix36.kind"], kind);
+            auto number = [&](const char *field) {
+                return frame[field].toDouble();
+            };
+            if (kind == "0x0121") {
+                QCOMPARE(frame["ternix36.blinds.state"], QString::number(bytes.at(3)));
+                QCOMPARE(frame["ternix36.name"], QString());
+                continue;
+            }
+            const int n = bytes.at(3);
+            QCOMPARE(frame["ternix36.n"], QString::number(n));
+            QCOMPARE(frame["ternix36.name_length"], QString::number(bytes.at(4 + n)));
+            if (kind == "0x0110" && n != 0) {
+                QCOMPARE(number("ternix36.plug.real_power"), s32(bytes, 4) / 100.0);
+                QCOMPARE(number("ternix36.plug.apparent_power"), s32(bytes, 8) / 100.0);
+            } else if (kind == "0x0120") {
+                QCOMPARE(frame["ternix36.adplug.state"], QString::number(bytes.at(4)));
+                QCOMPARE(number("ternix36.plug.real_power"), s32(bytes, 5) / 100.0);
+                QCOMPARE(number("ternix36.plug.apparent_power"), s32(bytes, 9) / 100.0);
+            } else if (kind == "0x0111" || kind == "0x0112") {
+                QCOMPARE(number("ternix36.bright.temperature"), s32(bytes, 4) / 10.0);
+                QCOMPARE(frame["ternix36.bright.brightness"], QString::number(s32(bytes, 8)));
+            } else if (kind == "0x0130") {
+                QCOMPARE(frame["ternix36.dimmer.level"], QString::number(bytes.at(4) & 0x7F));
+            }
+        }
+    }
+    QCOMPARE(commandsSeen.size(), commands.size());
+
+    // The latest report of every node reads as its panel shows it.
+    QList<Node> nodes = FirstLink;
+    nodes << GaragePlug;
+    for (const Node &node : nodes) {
+        QWidget *panel = panelOf(node);
+        QVERIFY(panel);
+        QVERIFY2(latestReport.contains(node.address), node.name);
+        const Tshark::Frame &frame = latestReport[node.address];
+        const QString kind = QLatin1String(node.kind);
+        const QString name = cellText(panel, 1, 1);
+        QString info;
+        if (kind == "plug")
+            info = QStringLiteral("Report Plug \"%1\": real %2, apparent %3%4")
+                       .arg(name, cellText(panel, 1, 3), cellText(panel, 1, 2),
+                            frame["ternix36.n"] == "0" ? " (no readings)" : "");
+        else if (kind == "adplug")
+            info = QStringLiteral("Report ADPlug \"%1\": %2, real %3, apparent %4")
+                       .arg(name, titleColour(panel) == QColor(Qt::yellow) ? "on" : "off",
+                            cellText(panel, 1, 3), cellText(panel, 1, 2));
+        else if (kind.startsWith("bright"))
+            info = QStringLiteral("Report Bright \"%1\": temperature %2, brightness %3")
+                       .arg(name, cellText(panel, 1, 3), cellText(panel, 1, 2));
+        else if (kind == "dimmer")
+            info =
+                QStringLiteral("Report Dimmer \"%1\": level %2").arg(name, cellText(panel, 4, 2));
+        else
+            info = QStringLiteral("Report Blinds: ") + cellText(panel, 1, 2);
+        QCOMPARE(frame["_ws.col.Info"], info);
+        QCOMPARE(frame["ternix36.name"], kind == "blinds" ? QString() : QLatin1String(node.name));
+    }
 }
 
 void TestEndToEnd::nothingMalformedReachedTheNodes() {

@@ -67,5 +67,9 @@ appstreamcli validate-tree --no-net "$root" || fail "appstreamcli rejects the in
 grep -q '<launchable type="desktop-id">ternix36-control.desktop</launchable>' "$metainfo" ||
     fail "the metainfo does not launch the menu entry"
 
+# The Wireshark dissector, in Wireshark's folder of global Lua plugins.
+set -- $(find "$root" -path '*/wireshark/plugins/ternix36.lua')
+[ $# -eq 1 ] || fail "expected the dissector once in a wireshark/plugins folder, found: $*"
+
 "$smoke" "$usr/bin/ternix36-control" "$plugins" || fail "the installed program did not start and end cleanly"
 echo "package: $(basename "$deb") unpacks, validates and starts"
