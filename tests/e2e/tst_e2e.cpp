@@ -10,6 +10,7 @@
 #include "SimLog.h"
 #include "TestSupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
@@ -20,6 +21,8 @@
 #include <QTest>
 #include <QToolBar>
 #include <QtEndian>
+
+#include <csignal>
 
 using namespace TestSupport;
 
@@ -122,6 +125,11 @@ QString mismatch(QWidget *panel, const Node &node, const QByteArray &report) {
     return differences.join(QStringLiteral("; "));
 }
 
+QString description(QWidget *widget) {
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible ? accessible->text(QAccessible::Description) : QString();
+}
+
 QByteArray bytesOf(const QJsonObject &entry) {
     return QByteArray::fromHex(entry[QLatin1String("hex")].toString().toLatin1());
 }
@@ -154,6 +162,7 @@ private slots:
     void dimmerFollowsTheSlider();
     void blindsDriveAndStop();
     void secondInterface();
+    void silentNodeIsMarked();
     void nothingMalformedReachedTheNodes();
 
 private:
@@ -514,6 +523,24 @@ void TestEndToEnd::secondInterface() {
     // The new panel's commands go out on the second link.
     ROUND_TRIP(
         GaragePlug, [garage] { press(garage, 1, 4); }, hex("C0 10 01"), 40000, *log2);
+}
+
+void TestEndToEnd::silentNodeIsMarked() {
+    // The second link's simulator, and with it the garage plug, is gone.
+    const qint64 simulator = qEnvironmentVariableIntValue("TERNIX36_SIM2_PID");
+    QVERIFY2(simulator > 0, "test-link.sh names the second simulator's process");
+    QCOMPARE(window->_InterfaceName(), scope2);
+    QWidget *garage = column().last();
+    QCOMPARE(cellText(garage, 1, 1), QLatin1String(GaragePlug.name));
+    QVERIFY(::kill(pid_t(simulator), SIGKILL) == 0);
+
+    window->findChild<QToolBar *>()->actions()[1]->trigger(); // "Scan"
+    QTRY_VERIFY_WITH_TIMEOUT(static_cast<ItemView_t *>(garage)->_Liveness()._NotAnswering(), 6000);
+    QCOMPARE(window->windowTitle(), QStringLiteral("ternix36-control: 7 nodes, 1 not answering"));
+    QVERIFY(description(garage).startsWith(QStringLiteral("No answer to the probe at ")));
+    // The first link's nodes were not asked, and are not marked.
+    for (const Node &node : FirstLink)
+        QVERIFY(!static_cast<ItemView_t *>(panelOf(node))->_Liveness()._NotAnswering());
 }
 
 void TestEndToEnd::nothingMalformedReachedTheNodes() {
