@@ -7,6 +7,7 @@
 #include "panels/ItemView.h"
 #include "panels/PanelAccessible.h"
 #include "panels/PanelColumn.h"
+#include "panels/PanelToolTip.h"
 #include "protocol/Liveness.h"
 #include "protocol/NodeMap.h"
 #include "protocol/Protocol.h"
@@ -63,6 +64,8 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     // Panels are appended at the bottom and never move: growing the column
     // repaints only what is new, not every panel in view.
     panelContainer->setAttribute(Qt::WA_StaticContents);
+    // The last-heard text is made when a tooltip is asked for, never per report.
+    new PanelToolTip_t(panelContainer);
     scrollArea->setWidget(panelContainer);
     setCentralWidget(scrollArea);
     _AddFindField(toolBar, scrollArea);

@@ -5,7 +5,6 @@
 #include "panels/PanelAccessible.h"
 #include "panels/PanelGrid.h"
 #include "panels/PanelMark.h"
-#include "panels/PanelToolTip.h"
 
 #include <QBrush>
 #include <QFont>
@@ -36,8 +35,6 @@ ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     titleLabel->setAutoFillBackground(true);
     nameLabel = _CentredLabel();
     addressLabel = _CentredLabel(nodeAddress.toString().toLower());
-    // The last-heard text is made when the tooltip is asked for, never per report.
-    installEventFilter(PanelToolTip_t::_Instance());
 }
 
 void ItemView_t::_PlaceCommonFrame() {

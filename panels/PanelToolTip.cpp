@@ -7,18 +7,23 @@
 
 #include <QHelpEvent>
 #include <QToolTip>
+#include <QWidget>
 
-PanelToolTip_t *PanelToolTip_t::_Instance() {
-    static PanelToolTip_t instance;
-    return &instance;
+PanelToolTip_t::PanelToolTip_t(QWidget *column)
+    : QObject(column)
+    , column(column) {
+    column->installEventFilter(this);
 }
 
 bool PanelToolTip_t::eventFilter(QObject *watched, QEvent *event) {
-    if (event->type() != QEvent::ToolTip)
+    if (watched != column || event->type() != QEvent::ToolTip)
         return false;
-    auto *panel = dynamic_cast<ItemView_t *>(watched);
     const auto *help = static_cast<QHelpEvent *>(event);
-    QWidget *child = panel ? panel->childAt(help->pos()) : nullptr;
+    QWidget *child = column->childAt(help->pos());
+    QWidget *panelWidget = child;
+    while (panelWidget && panelWidget->parentWidget() != column)
+        panelWidget = panelWidget->parentWidget();
+    const auto *panel = dynamic_cast<const ItemView_t *>(panelWidget);
     if (!panel || !panel->_TellsLiveness(child))
         return false;
     const QString text = _LivenessText(panel->_Liveness(), pClockMs(), LivenessTextForm_t::ToolTip);

@@ -3,14 +3,19 @@
 
 #include <QObject>
 
+class QWidget;
+
 // Shows a panel's last-heard text as the tooltip of its title, name, address
 // and mark, built from the clock at the moment the tooltip is asked for. One
-// filter for all panels, installed on each: a label without a tooltip of its
-// own passes the request on to its panel.
+// filter on the column of panels serves them all: a widget without a tooltip
+// of its own passes the request on to its parent, and so to the column.
 class PanelToolTip_t : public QObject {
 public:
-    static PanelToolTip_t *_Instance();
+    explicit PanelToolTip_t(QWidget *column);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *column;
 };
