@@ -147,7 +147,9 @@ void MainWindow_t::_ProbeWindowClosed() {
     if (openProbes.isEmpty())
         return;
     const OpenProbe_t probe = openProbes.takeFirst();
-    delete probe.timer;
+    // Stopped, for a window closed before its time; deleted once its signal is done.
+    probe.timer->stop();
+    probe.timer->deleteLater();
     int marked = 0;
     for (ItemView_t *panel : std::as_const(panels))
         if (panel->_Scope() == probe.scope && panel->_ProbeExpired(probe.sentMs))
