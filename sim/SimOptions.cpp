@@ -169,14 +169,15 @@ bool _ParseSimOptions(const QStringList &arguments, SimOptions_t &options, QStri
         error = QStringLiteral("no --node given (see --help)");
         return false;
     }
-    for (const auto &[address, afterMs] : std::as_const(silences)) {
-        const auto node = std::find_if(options.nodes.begin(), options.nodes.end(),
-                                       [&](const NodeOption_t &n) { return n.address == address; });
+    for (const QPair<QHostAddress, int> &silence : std::as_const(silences)) {
+        const auto node =
+            std::find_if(options.nodes.begin(), options.nodes.end(),
+                         [&silence](const NodeOption_t &n) { return n.address == silence.first; });
         if (node == options.nodes.end()) {
-            error = QStringLiteral("--silent-after: no --node at %1").arg(address.toString());
+            error = QStringLiteral("--silent-after: no --node at %1").arg(silence.first.toString());
             return false;
         }
-        node->silentAfterMs = afterMs;
+        node->silentAfterMs = silence.second;
     }
     return true;
 }
