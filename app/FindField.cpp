@@ -43,11 +43,16 @@ void FindField_t::_Open() {
     selectAll();
 }
 
+// F3 and Shift+F3 with the field hidden bring it back with its last text.
 void FindField_t::_Next() {
+    if (!isVisible())
+        _Open();
     _Go(foundIndex + 1, 1);
 }
 
 void FindField_t::_Previous() {
+    if (!isVisible())
+        _Open();
     _Go(foundIndex < 0 ? -1 : foundIndex - 1, -1);
 }
 

@@ -558,6 +558,12 @@ void TestMainWindow::findGivesTheFocusBack() {
     QTest::keyClick(field, Qt::Key_Escape);
     QVERIFY(!field->isVisible());
     QCOMPARE(QApplication::focusWidget(), before);
+
+    // F3 brings the field back with its text.
+    QTest::keyClick(&window, Qt::Key_F3);
+    QVERIFY(field->isVisible());
+    QCOMPARE(QApplication::focusWidget(), field);
+    QCOMPARE(field->text(), QStringLiteral("zzz"));
 }
 
 QTEST_MAIN(TestMainWindow)
