@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/MainWindow.h"
 
+#include "app/Clock.h"
+#include "app/FindField.h"
 #include "app/InterfaceList.h"
 #include "panels/ItemView.h"
+#include "panels/PanelAccessible.h"
 #include "panels/PanelColumn.h"
+#include "panels/PanelToolTip.h"
+#include "protocol/Liveness.h"
 #include "protocol/NodeMap.h"
 #include "protocol/Protocol.h"
 #include "protocol/Route.h"
@@ -16,6 +21,7 @@
 #include <QLabel>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUdpSocket>
 #include <QVBoxLayout>
@@ -58,8 +64,12 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     // Panels are appended at the bottom and never move: growing the column
     // repaints only what is new, not every panel in view.
     panelContainer->setAttribute(Qt::WA_StaticContents);
+    // The last-heard text is made when a tooltip is asked for, never per report.
+    new PanelToolTip_t(panelContainer);
     scrollArea->setWidget(panelContainer);
     setCentralWidget(scrollArea);
+    _AddFindField(toolBar, scrollArea);
+    PanelAccessible_t::_Install();
 
     receiveSocket = new QUdpSocket(this);
     if (!receiveSocket->bind(QHostAddress::AnyIPv6, Ternix36::ProgramPort,
@@ -90,14 +100,71 @@ void MainWindow_t::_ShowPortTaken() {
                        .arg(Ternix36::ProgramPort)));
 }
 
+void MainWindow_t::_AddFindField(QToolBar *toolBar, QScrollArea *scrollArea) {
+    findField = new FindField_t(panels, scrollArea, this);
+    findField->_SetToolBarAction(toolBar->addWidget(findField));
+    const auto addShortcut = [this](QKeySequence::StandardKey key, void (FindField_t::*slot)()) {
+        auto *action = new QAction(this);
+        action->setShortcut(key);
+        addAction(action);
+        connect(action, &QAction::triggered, findField, slot);
+    };
+    addShortcut(QKeySequence::Find, &FindField_t::_Open);
+    addShortcut(QKeySequence::FindNext, &FindField_t::_Next);
+    addShortcut(QKeySequence::FindPrevious, &FindField_t::_Previous);
+}
+
 void MainWindow_t::_AddItem(ItemView_t *panel) {
     panelLayout->addWidget(panel);
+    panels.append(panel);
+    _ShowCounts();
+}
+
+void MainWindow_t::_AnswersAgain() {
+    --notAnsweringCount;
+    _ShowCounts();
+}
+
+// The title counts the nodes once there are any; before, it stays Qt's own.
+void MainWindow_t::_ShowCounts() {
+    QString title = QStringLiteral("ternix36-control: ") +
+                    (panels.size() == 1 ? tr("1 node") : tr("%1 nodes").arg(panels.size()));
+    if (notAnsweringCount > 0)
+        title += tr(", %1 not answering").arg(notAnsweringCount);
+    setWindowTitle(title);
+}
+
+void MainWindow_t::_OpenProbeWindow() {
+    auto *timer = new QTimer(this);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, this, &MainWindow_t::_ProbeWindowClosed);
+    timer->start(int(Ternix36::ProbeAnswerMs));
+    openProbes.append({pClockMs(), interfaceName, timer});
+}
+
+void MainWindow_t::_ProbeWindowClosed() {
+    // Every window is equally long, so the oldest closes first.
+    if (openProbes.isEmpty())
+        return;
+    const OpenProbe_t probe = openProbes.takeFirst();
+    // Stopped, for a window closed before its time; deleted once its signal is done.
+    probe.timer->stop();
+    probe.timer->deleteLater();
+    int marked = 0;
+    for (ItemView_t *panel : std::as_const(panels))
+        if (panel->_Scope() == probe.scope && panel->_ProbeExpired(probe.sentMs))
+            ++marked;
+    if (marked == 0)
+        return;
+    notAnsweringCount += marked;
+    _ShowCounts();
 }
 
 void MainWindow_t::_Scan() {
     interfaceName = interfaceBox->itemData(interfaceBox->currentIndex(), Qt::UserRole).toString();
     receiveSocket->writeDatagram(Ternix36::ProbeDatagram(), Ternix36::ProbeAddress(interfaceName),
                                  Ternix36::NodePort);
+    _OpenProbeWindow();
 }
 
 void MainWindow_t::_ScanDataRead() {

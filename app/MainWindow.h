@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <QString>
 
+class FindField_t;
 class ItemView_t;
 class QComboBox;
 class QFrame;
+class QScrollArea;
+class QTimer;
+class QToolBar;
 class QUdpSocket;
 class QVBoxLayout;
 
@@ -21,20 +26,39 @@ public:
     void _AddItem(ItemView_t *panel);
     // The chosen interface's index in decimal: the scope of node addresses.
     QString _InterfaceName() const { return interfaceName; }
+    // A node marked as not answering was heard again.
+    void _AnswersAgain();
 
 private slots:
     void _Scan();
     void _ScanDataRead();
+    // The oldest open probe's answer window closed: its interface's silent
+    // nodes are marked.
+    void _ProbeWindowClosed();
 
 private:
     void _FillInterfaceBox();
     void _ShowPortTaken();
+    void _OpenProbeWindow();
+    void _AddFindField(QToolBar *toolBar, QScrollArea *scrollArea);
+    void _ShowCounts();
 
     QUdpSocket *receiveSocket;
     QComboBox *interfaceBox;
     QFrame *panelContainer;
     QString interfaceName;
     QVBoxLayout *panelLayout;
+
+    // A probe whose answers are still awaited, with its one timer.
+    struct OpenProbe_t {
+        qint64 sentMs;
+        QString scope;
+        QTimer *timer;
+    };
+    QList<OpenProbe_t> openProbes;
+    QList<ItemView_t *> panels; // in column order
+    int notAnsweringCount = 0;
+    FindField_t *findField;
 };
 
 // The one main window, for the routing and the panels.

@@ -2,6 +2,7 @@
 #include "Scenarios.h"
 
 #include "NodeSenders.h"
+#include "app/FindField.h"
 #include "app/MainWindow.h"
 #include "panels/ItemView.h"
 #include "protocol/NodeMap.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QScrollArea>
 #include <QTextStream>
@@ -20,6 +22,7 @@
 #include <chrono>
 #include <thread>
 
+#include <time.h>
 #include <unistd.h>
 
 namespace Bench {
@@ -108,6 +111,24 @@ qint64 ResidentBytes() {
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
+}
+
+// Whether any widget has been painted since `seen` was last cleared.
+class PaintSeen : public QObject {
+public:
+    bool seen = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        seen = seen || event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+double ThreadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 // Largest gap between the ticks of a 1 ms timer: how long the loop was stuck.
@@ -332,6 +353,64 @@ int RunBurst(int senders) {
         }
     }
     Print(QStringLiteral("senders=%1 panels=%2").arg(senders).arg(NodeMap.size()));
+    return 0;
+}
+
+int RunFind(int panels) {
+    Window shown;
+    for (int i = 0; i < panels; ++i)
+        _RouteDatagram(QHostAddress(QStringLiteral("fd01::%1").arg(i + 1, 0, 16)),
+                       Report(Kind(i % KindCount), 0, "node " + QByteArray::number(i)));
+    RunEventsUntil([&] { return ColumnLaidOut(shown.window, panels); }, 60000);
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+
+    auto *field = shown.window.findChild<FindField_t *>();
+    field->_Open();
+    QCoreApplication::processEvents();
+    // The last panel, a miss that looks at every panel, one in the middle;
+    // each keystroke until the window has painted what it changed.
+    // (Blinds panels, every fifth from the fifth, show no name.)
+    const QString last = QStringLiteral("node %1").arg(panels - 2);
+    const QList<QString> texts = {last, QStringLiteral("zzz"),
+                                  QStringLiteral("NODE %1").arg(panels / 2)};
+    // A keystroke's cost: the main thread's CPU time from the key until the
+    // window has painted, which leaves out the wait for the next update and
+    // whatever else runs on the machine meanwhile.
+    PaintSeen paints;
+    qApp->installEventFilter(&paints);
+    QList<double> keystrokes;
+    const auto type = [&](int key, const QString &text) {
+        paints.seen = false;
+        const double start = ThreadCpuMs();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(field, &press);
+        QApplication::sendEvent(field, &release);
+        QElapsedTimer waited;
+        waited.start();
+        QTimer::singleShot(200, [] {}); // wakes the wait below should no paint come
+        while (!paints.seen && waited.elapsed() < 200)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        keystrokes.append(ThreadCpuMs() - start);
+    };
+    // Each text must find what it names: the last panel, none, one.
+    QList<bool> found;
+    for (const QString &text : texts) {
+        for (QChar c : text)
+            type(c.isLetter() ? Qt::Key_A + (c.toUpper().unicode() - 'A') : c.unicode(), c);
+        found.append(field->_Found() != nullptr);
+        for (qsizetype i = 0; i < text.size(); ++i)
+            type(Qt::Key_Backspace, QString());
+    }
+    const bool complete = found == QList<bool>{true, false, true} && field->text().isEmpty();
+    std::sort(keystrokes.begin(), keystrokes.end());
+    Print(QStringLiteral("panels=%1 keystrokes=%2 worst_ms=%3 median_ms=%4 complete=%5")
+              .arg(panels)
+              .arg(keystrokes.size())
+              .arg(keystrokes.last(), 0, 'f', 3)
+              .arg(keystrokes[keystrokes.size() / 2], 0, 'f', 3)
+              .arg(complete ? 1 : 0));
     return 0;
 }
 

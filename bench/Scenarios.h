@@ -12,5 +12,7 @@ int RunReportBaseline();
 int RunReportPath(int panels, bool reportersAtTop);
 int RunDiscovery(int senders);
 int RunBurst(int senders);
+// Typing into the find field over this many panels: the longest keystroke.
+int RunFind(int panels);
 
 } // namespace Bench

@@ -2,7 +2,9 @@
 #include "panels/ItemView.h"
 
 #include "app/MainWindow.h"
+#include "panels/PanelAccessible.h"
 #include "panels/PanelGrid.h"
+#include "panels/PanelMark.h"
 
 #include <QBrush>
 #include <QFont>
@@ -36,7 +38,7 @@ ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
 }
 
 void ItemView_t::_PlaceCommonFrame() {
-    auto *emptyFrame = new QFrame;
+    emptyFrame = new QFrame;
     emptyFrame->setFixedSize(EmptyFrameSide, EmptyFrameSide);
 
     grid->addWidget(titleLabel, 0, 0, 1, look.titleWidth);
@@ -98,6 +100,64 @@ void ItemView_t::_SetFittedText(QLabel *label, const QString &text, int width) {
     // The label's size hint is at least its minimum width: measure it at its own.
     label->setFixedWidth(width);
     label->setFixedWidth(qMax(width, label->sizeHint().width()));
+}
+
+bool ItemView_t::_Heard(qint64 nowMs) {
+    if (!liveness._Heard(nowMs))
+        return false;
+    _ShowLiveness();
+    return true;
+}
+
+bool ItemView_t::_ProbeExpired(qint64 probeMs) {
+    if (!liveness._ProbeExpired(probeMs))
+        return false;
+    _ShowLiveness();
+    return true;
+}
+
+void ItemView_t::_ShowLiveness() {
+    const bool notAnswering = liveness._NotAnswering();
+    _Mark()->_ShowNotAnswering(notAnswering);
+    // Dimmed, in the palette's own shade for secondary text.
+    const QPalette::ColorRole role =
+        notAnswering ? QPalette::PlaceholderText : QPalette::WindowText;
+    nameLabel->setForegroundRole(role);
+    addressLabel->setForegroundRole(role);
+    PanelAccessible_t::_DescriptionChanged(this);
+}
+
+bool ItemView_t::_TellsLiveness(const QWidget *child) const {
+    return child &&
+           (child == titleLabel || child == nameLabel || child == addressLabel || child == mark);
+}
+
+QString ItemView_t::_NodeNameText() const {
+    return nameLabel->text();
+}
+
+QString ItemView_t::_AddressText() const {
+    return addressLabel->text();
+}
+
+void ItemView_t::_ShowFound(bool found) {
+    if (found || mark)
+        _Mark()->_ShowFound(found);
+}
+
+QWidget *ItemView_t::_FocusTarget() {
+    for (QWidget *widget = nextInFocusChain(); widget != this && isAncestorOf(widget);
+         widget = widget->nextInFocusChain())
+        if ((widget->focusPolicy() & Qt::TabFocus) && widget->isEnabled() &&
+            widget->isVisibleTo(this))
+            return widget;
+    return this;
+}
+
+PanelMark_t *ItemView_t::_Mark() {
+    if (!mark)
+        mark = new PanelMark_t(this, emptyFrame, titleLabel, addressLabel);
+    return mark;
 }
 
 void ItemView_t::_SendCommand(const QByteArray &command, quint16 port) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "protocol/Liveness.h"
+
 #include <QFrame>
 #include <QHostAddress>
 #include <QPalette>
@@ -9,6 +11,7 @@ class QByteArray;
 class QFont;
 class QGridLayout;
 class QLabel;
+class PanelMark_t;
 
 // A node's panel, as routing knows it: one strip in the main window's column
 // that reads every datagram its node sends.
@@ -18,6 +21,26 @@ class QLabel;
 class ItemView_t : public QFrame {
 public:
     virtual void _DataRead(const QByteArray &datagram) = 0;
+
+    // Any datagram from the node, read or not, at this moment (ms since the
+    // epoch). True when it cleared the not-answering mark.
+    bool _Heard(qint64 nowMs);
+    // The answer window of a probe on the panel's interface, sent at probeMs,
+    // has closed. True when it newly marked the node as not answering.
+    bool _ProbeExpired(qint64 probeMs);
+    const Liveness_t &_Liveness() const { return liveness; }
+    // The interface the node was first heard on, as its address's scope.
+    QString _Scope() const { return nodeAddress.scopeId(); }
+    // Whether `child` (under the pointer) is one of the parts that tell when
+    // the node was last heard: title, name, address or the mark.
+    bool _TellsLiveness(const QWidget *child) const;
+
+    // What find looks in, and how it shows the panel it chose.
+    QString _NodeNameText() const;
+    QString _AddressText() const;
+    void _ShowFound(bool found);
+    // The first control that takes the keyboard focus, or the panel itself.
+    QWidget *_FocusTarget();
 
 protected:
     struct FrameLook_t {
@@ -58,7 +81,13 @@ protected:
     QLabel *addressLabel;
 
 private:
+    PanelMark_t *_Mark();
+    void _ShowLiveness();
+
     FrameLook_t look;
+    Liveness_t liveness;
+    QFrame *emptyFrame = nullptr;
+    PanelMark_t *mark = nullptr; // made when first needed
     // Setting a palette, even the one already shown, makes Qt resolve and
     // pass it on to the label again: done only when the colour changes.
     const QPalette *shownTitlePalette = nullptr;

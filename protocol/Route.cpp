@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/Route.h"
 
+#include "app/Clock.h"
 #include "app/MainWindow.h"
 #include "panels/ADPlugView.h"
 #include "panels/BlindsView.h"
@@ -35,9 +36,13 @@ ItemView_t *_CreatePanel(quint16 kind, const QHostAddress &sender, const QByteAr
 } // namespace
 
 void _RouteDatagram(const QHostAddress &sender, const QByteArray &datagram) {
+    // Whatever the panel makes of it, the node was heard: one clock read.
+    const qint64 nowMs = pClockMs();
     const NodeKey_t key = _NodeKey(sender);
     const auto known = NodeMap.constFind(key);
     if (known != NodeMap.constEnd()) {
+        if (known.value()->_Heard(nowMs))
+            pMainWindow->_AnswersAgain();
         known.value()->_DataRead(datagram);
         return;
     }
@@ -48,6 +53,7 @@ void _RouteDatagram(const QHostAddress &sender, const QByteArray &datagram) {
     ItemView_t *panel = _CreatePanel(report._U16(Ternix36::KindOffset), sender, datagram);
     if (!panel)
         return;
+    panel->_Heard(nowMs);
     pMainWindow->_AddItem(panel);
     NodeMap.insert(key, panel);
 }

@@ -14,3 +14,18 @@ demo_nodes=(
 )
 # For Qt's own -geometry option (X11).
 demo_geometry=780x840
+
+# The address of the demo node of this name.
+demo_address() {
+    local option address
+    for option in "${demo_nodes[@]}"; do
+        case $option in
+        *"=$1")
+            address=${option#*@}
+            echo "${address%%=*}"
+            return 0
+            ;;
+        esac
+    done
+    return 1
+}

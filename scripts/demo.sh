@@ -29,9 +29,13 @@ esac
 
 # -geometry is Qt's own option (X11): room for every panel from the start.
 echo "demo: the simulator logs every datagram to $build/demo-sim.log"
+# The Kettle falls silent after a minute: "Scan" then marks it as not answering.
+readonly KETTLE_SILENT_AFTER=60
+echo "demo: the Kettle stops answering after $KETTLE_SILENT_AFTER s; press \"Scan\" to see it marked"
 exec "$here/test-link.sh" --sim "$build/ternix36-sim" \
     --log "$build/demo-sim.log" --log2 "$build/demo-sim2.log" \
     --report-every 5 \
     "${demo_nodes[@]}" \
+    --silent-after "$KETTLE_SILENT_AFTER@$(demo_address Kettle)" \
     --node2 "plug@fe80::2:10=Garage plug" \
     -- "$build/ternix36-control" -geometry "$demo_geometry"

@@ -6,8 +6,9 @@ set -eu
 
 # dpkg-dev and file: the package's dependencies (dpkg-shlibdeps); desktop-file-utils
 # and appstream: the package test's checks of the menu entry and the metainfo;
-# tshark (with dumpcap): the dissector's tests and the end-to-end capture.
-packages="g++ cmake make qt6-base-dev iproute2 xvfb xauth dpkg-dev file desktop-file-utils appstream tshark $*"
+# tshark (with dumpcap): the dissector's tests and the end-to-end capture;
+# qt6-base-private-dev: a test turns accessibility on as a screen reader does.
+packages="g++ cmake make qt6-base-dev qt6-base-private-dev iproute2 xvfb xauth dpkg-dev file desktop-file-utils appstream tshark $*"
 
 if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>&1; then
     echo "Not a Debian or Ubuntu system. Install these by hand: a C++17 compiler, CMake 3.25 or" \

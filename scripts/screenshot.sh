@@ -12,6 +12,9 @@
 #   --output FILE      the PNG to write (default: docs/screenshot.png)
 #   --adplug-on        switch the AD plug on before the program starts, so that
 #                      it shows readings (around 115 W) instead of 0 W
+#   --not-answering    the Kettle falls silent once it has answered; the
+#                      picture shows its panel marked after one more "Scan"
+#                      (docs/not-answering.png by default)
 #
 # The picture is taken once every node has answered the program's probe (the
 # simulator's log says so) and successive captures of the window stay alike
@@ -29,6 +32,9 @@ readonly ANSWER_TIMEOUT=20 SETTLE_TIMEOUT=15 # seconds
 # The picture counts as settled when this many captures in a row, this far
 # apart, are alike: a program still painting changes it within that time.
 readonly SETTLE_CAPTURES=4 SETTLE_INTERVAL=0.25
+# --not-answering: the Kettle's silence, counted from the simulator's start,
+# and where "Scan" is in the window at the demo's size.
+readonly SILENT_AFTER=6 SCAN_BUTTON=(115 14)
 
 usage() {
     sed -n '2,/^set -euo/p' "$0" | sed -e '$d' -e 's/^# \{0,1\}//'
@@ -42,7 +48,7 @@ fail() {
 # the program on $DISPLAY, waits until its window shows every node, writes the
 # window's picture to PNG and closes the program.
 take_picture() {
-    local program=$1 png=$2 work=$3 adplug_on=$4
+    local program=$1 png=$2 work=$3 adplug_on=$4 not_answering=$5
     local log=${TERNIX36_SIM_LOG:?not on a test link} link_if=${TERNIX36_LINK_IF:?not on a test link}
     local node_count=$((${#demo_nodes[@]} / 2))
     program_pid="" # global: the exit trap needs it after the return
@@ -84,6 +90,16 @@ take_picture() {
     window=$(timeout 10 xdotool search --sync --onlyvisible --pid "$program_pid" | head -n 1) ||
         fail "the program's window did not appear"
 
+    if [ "$not_answering" = yes ]; then
+        # Once the Kettle is silent, "Scan" (the toolbar button beside the
+        # interface box); five seconds later the title counts it.
+        sleep "$SILENT_AFTER"
+        xdotool mousemove --window "$window" "${SCAN_BUTTON[@]}" click 1
+        timeout $((ANSWER_TIMEOUT)) xdotool search --sync --onlyvisible --name "1 not answering" \
+            >/dev/null || fail "the silent Kettle was not marked"
+        xdotool mousemove --window "$window" 0 0
+    fi
+
     # The answers are on their way or shown: capture until the picture stays.
     local deadline=$((SECONDS + SETTLE_TIMEOUT)) alike=1
     local previous=$work/previous.ppm current=$work/current.ppm
@@ -109,18 +125,24 @@ if [ "${1:-}" = --take-picture ]; then
     exit 0
 fi
 
-program=$root/build/ternix36-control sim="" output=$root/docs/screenshot.png adplug_on=no
+program=$root/build/ternix36-control sim="" output="" adplug_on=no not_answering=no silences=()
 while [ $# -gt 0 ]; do
     case $1 in
     --program) program=${2:?--program needs a program}; shift 2 ;;
     --sim) sim=${2:?--sim needs a program}; shift 2 ;;
     --output) output=${2:?--output needs a file}; shift 2 ;;
     --adplug-on) adplug_on=yes; shift ;;
+    --not-answering) not_answering=yes; shift ;;
     -h | --help) usage; exit 0 ;;
     *) fail "unknown argument $1 (see --help)" ;;
     esac
 done
 [ -n "$sim" ] || sim=$(dirname "$program")/ternix36-sim
+if [ "$not_answering" = yes ]; then
+    [ -n "$output" ] || output=$root/docs/not-answering.png
+    silences=(--silent-after "$SILENT_AFTER@$(demo_address Kettle)")
+fi
+[ -n "$output" ] || output=$root/docs/screenshot.png
 [ -x "$program" ] || fail "no program at $program (build it first: make build)"
 [ -x "$sim" ] || fail "no simulator at $sim (build it, or name it with --sim)"
 
@@ -172,8 +194,9 @@ done
 export DISPLAY=:$number
 
 status=0
-"$here/test-link.sh" --sim "$sim" --log "$work/sim.log" "${demo_nodes[@]}" \
-    -- "$here/screenshot.sh" --take-picture "$program" "$work/screenshot.png" "$work" "$adplug_on" ||
+"$here/test-link.sh" --sim "$sim" --log "$work/sim.log" "${demo_nodes[@]}" "${silences[@]}" \
+    -- "$here/screenshot.sh" --take-picture "$program" "$work/screenshot.png" "$work" "$adplug_on" \
+    "$not_answering" ||
     status=$?
 if [ $status -ne 0 ]; then
     [ ! -s "$work/program.out" ] || { echo "screenshot: the program's output:" >&2; cat "$work/program.out" >&2; }

@@ -12,6 +12,9 @@
 #   --log FILE         the simulator's datagram log (default: a temporary file)
 #   --log2 FILE        the same for the second link
 #   --report-every S   passed on to the simulators
+#   --silent-after SECONDS@ADDRESS
+#                      passed on to the simulator of the node at ADDRESS:
+#                      the node sends nothing once SECONDS have passed
 #
 # Three network namespaces: the command's (interfaces t36link0 and t36link1)
 # and one simulator namespace per link (t36sim0, t36sim1), joined by veth
@@ -24,7 +27,9 @@
 # firewall, and removes everything it made on every way out.
 #
 # The command gets TERNIX36_LINK_IF (and TERNIX36_LINK2_IF), TERNIX36_SIM_LOG
-# (and TERNIX36_SIM2_LOG). It exits with the command's status; with 77 when
+# (and TERNIX36_SIM2_LOG), and the simulators' process ids TERNIX36_SIM_PID
+# (and TERNIX36_SIM2_PID), so that it can silence a link's nodes. It exits
+# with the command's status; with 77 when
 # no namespace can be had here, except under CI=true, where that is 1.
 set -euo pipefail
 
@@ -50,7 +55,7 @@ cannot_build() {
 
 arguments=("$@")
 sim=$here/../build/ternix36-sim
-nodes=() nodes2=() sim_options=() log="" log2=""
+nodes=() nodes2=() sim_options=() silences=() log="" log2=""
 while [ $# -gt 0 ]; do
     case $1 in
     --sim) sim=${2:?--sim needs a program}; shift 2 ;;
@@ -59,6 +64,7 @@ while [ $# -gt 0 ]; do
     --log) log=${2:?--log needs a file}; shift 2 ;;
     --log2) log2=${2:?--log2 needs a file}; shift 2 ;;
     --report-every) sim_options+=(--report-every "${2:?--report-every needs seconds}"); shift 2 ;;
+    --silent-after) silences+=("${2:?--silent-after needs SECONDS@ADDRESS}"); shift 2 ;;
     -h | --help) usage; exit 0 ;;
     --) shift; break ;;
     -*) fail "unknown option $1 (see --help)" ;;
@@ -207,9 +213,14 @@ build_link() {
 start_simulator() {
     local sim_ns=$1 sim_if=$2 log_file=$3 output=$4
     shift 4
-    local node_options=() node_text
+    local node_options=() node_text silence address
     for node_text in "$@"; do
         node_options+=(--node "$node_text")
+        address=${node_text#*@}
+        address=${address%%=*}
+        for silence in "${silences[@]}"; do
+            [ "${silence#*@}" != "$address" ] || node_options+=(--silent-after "$silence")
+        done
     done
     local prefix
     enter "$sim_ns"
@@ -230,11 +241,11 @@ start_simulator() {
 
 build_link sim "$SIM_IF" "$LINK_IF" "$PROGRAM_ADDRESS" "${nodes[@]}"
 start_simulator "$sim_ns" "$SIM_IF" "$log" "$work/sim.out" "${nodes[@]}"
-environment=(TERNIX36_LINK_IF=$LINK_IF "TERNIX36_SIM_LOG=$log")
+environment=(TERNIX36_LINK_IF=$LINK_IF "TERNIX36_SIM_LOG=$log" "TERNIX36_SIM_PID=${sim_pids[0]}")
 if [ ${#nodes2[@]} -gt 0 ]; then
     build_link sim2 "$SIM2_IF" "$LINK2_IF" "$PROGRAM2_ADDRESS" "${nodes2[@]}"
     start_simulator "$sim2_ns" "$SIM2_IF" "$log2" "$work/sim2.out" "${nodes2[@]}"
-    environment+=(TERNIX36_LINK2_IF=$LINK2_IF "TERNIX36_SIM2_LOG=$log2")
+    environment+=(TERNIX36_LINK2_IF=$LINK2_IF "TERNIX36_SIM2_LOG=$log2" "TERNIX36_SIM2_PID=${sim_pids[1]}")
 fi
 
 # In the background, so that a signal reaches the trap at once.

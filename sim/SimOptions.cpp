@@ -3,7 +3,10 @@
 
 #include "sim/NodeFactory.h"
 
+#include <QPair>
 #include <QSet>
+
+#include <algorithm>
 
 #include <cmath>
 
@@ -76,11 +79,30 @@ bool _ParseReportEvery(const QString &text, int &milliseconds, QString &error) {
     return true;
 }
 
+// --silent-after SECONDS@ADDRESS, for a node given with --node before or after.
+bool _ParseSilentAfter(const QString &text, QList<QPair<QHostAddress, int>> &silences,
+                       QString &error) {
+    const qsizetype at = text.indexOf(QLatin1Char('@'));
+    bool ok = false;
+    const double seconds = at < 0 ? 0 : text.left(at).toDouble(&ok);
+    const QHostAddress address(at < 0 ? QString() : text.mid(at + 1));
+    if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > MaximumReportEvery ||
+        address.protocol() != QAbstractSocket::IPv6Protocol) {
+        error = QStringLiteral("--silent-after %1: expected SECONDS@ADDRESS, seconds from 0 to %2")
+                    .arg(text)
+                    .arg(MaximumReportEvery);
+        return false;
+    }
+    silences.append({address, int(std::lround(seconds * 1000))});
+    return true;
+}
+
 } // namespace
 
 bool _ParseSimOptions(const QStringList &arguments, SimOptions_t &options, QString &error) {
     options = SimOptions_t();
     QSet<QString> addresses;
+    QList<QPair<QHostAddress, int>> silences;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString option = arguments[i];
         QString value;
@@ -96,7 +118,8 @@ bool _ParseSimOptions(const QStringList &arguments, SimOptions_t &options, QStri
             return true;
         }
         if (option != QLatin1String("--interface") && option != QLatin1String("--node") &&
-            option != QLatin1String("--log") && option != QLatin1String("--report-every")) {
+            option != QLatin1String("--log") && option != QLatin1String("--report-every") &&
+            option != QLatin1String("--silent-after")) {
             error = QStringLiteral("unknown argument \"%1\" (see --help)").arg(arguments[i]);
             return false;
         }
@@ -131,6 +154,9 @@ bool _ParseSimOptions(const QStringList &arguments, SimOptions_t &options, QStri
                 return false;
             }
             options.logPath = value;
+        } else if (option == QLatin1String("--silent-after")) {
+            if (!_ParseSilentAfter(value, silences, error))
+                return false;
         } else if (!_ParseReportEvery(value, options.reportEveryMs, error)) {
             return false;
         }
@@ -143,6 +169,16 @@ bool _ParseSimOptions(const QStringList &arguments, SimOptions_t &options, QStri
         error = QStringLiteral("no --node given (see --help)");
         return false;
     }
+    for (const QPair<QHostAddress, int> &silence : std::as_const(silences)) {
+        const auto node =
+            std::find_if(options.nodes.begin(), options.nodes.end(),
+                         [&silence](const NodeOption_t &n) { return n.address == silence.first; });
+        if (node == options.nodes.end()) {
+            error = QStringLiteral("--silent-after: no --node at %1").arg(silence.first.toString());
+            return false;
+        }
+        node->silentAfterMs = silence.second;
+    }
     return true;
 }
 
@@ -150,6 +186,7 @@ QString _SimHelpText() {
     return QStringLiteral(
         "Usage: ternix36-sim --interface IF --node KIND@ADDRESS[=NAME] [--node ...]\n"
         "                    [--log FILE] [--report-every SECONDS]\n"
+        "                    [--silent-after SECONDS@ADDRESS ...]\n"
         "\n"
         "Plays TERNIX36 nodes on one IPv6 link, each from its own address, so that\n"
         "ternix36-control can be tried without hardware.\n"
@@ -165,6 +202,9 @@ QString _SimHelpText() {
         "                          report sent: time, event, note, node, kind, src,\n"
         "                          sport, dst, dport, ifindex, hex (the bytes)\n"
         "  --report-every SECONDS  every node also reports unasked at this period\n"
+        "  --silent-after SECONDS@ADDRESS\n"
+        "                          the node at ADDRESS sends nothing once SECONDS\n"
+        "                          have passed since the start, as if switched off\n"
         "  -h, --help              this text\n"
         "\n"
         "The probe (00 01 .. 09 to port 40000, normally to ff02::1) is answered with\n"

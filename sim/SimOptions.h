@@ -12,8 +12,9 @@
 // One --node KIND@ADDRESS[=NAME].
 struct NodeOption_t {
     Ternix36::NodeKind kind = Ternix36::KindPlug;
-    QHostAddress address; // without scope: the interface gives it
-    QByteArray name;      // Latin-1, at most 127 bytes
+    QHostAddress address;   // without scope: the interface gives it
+    QByteArray name;        // Latin-1, at most 127 bytes
+    int silentAfterMs = -1; // --silent-after: sends nothing from then on; -1: never
 };
 
 struct SimOptions_t {

@@ -26,6 +26,7 @@ Simulator_t::Simulator_t(const SimOptions_t &options, DatagramLog_t &log, QObjec
         auto endpoint = std::make_unique<Endpoint_t>();
         endpoint->node = _CreateNode(node.kind, node.address, node.name, this);
         endpoint->socket = new QUdpSocket(this);
+        endpoint->silentAfterMs = node.silentAfterMs;
         Endpoint_t *raw = endpoint.get();
         connect(endpoint->socket, &QUdpSocket::readyRead, this,
                 [this, raw] { _ReadCommands(*raw); });
@@ -68,6 +69,12 @@ bool Simulator_t::_Start(QString &error) {
             return false;
         }
         log._Announce(*endpoint->node, interfaceIndex);
+        if (endpoint->silentAfterMs >= 0)
+            QTimer::singleShot(endpoint->silentAfterMs, this, [raw = endpoint.get()] {
+                raw->silent = true;
+                std::printf("\"%s\" falls silent\n", raw->node->_Name().constData());
+                std::fflush(stdout);
+            });
     }
     if (reportEveryMs > 0)
         reportTimer.start(reportEveryMs);
@@ -137,6 +144,8 @@ void Simulator_t::_ReadCommands(Endpoint_t &endpoint) {
 
 void Simulator_t::_Answer(Endpoint_t &endpoint, const QHostAddress &to, const char *note) {
     endpoint.peer = to;
+    if (endpoint.silent)
+        return;
     const QByteArray report = endpoint.node->_Report();
     if (endpoint.socket->writeDatagram(report, to, Ternix36::ProgramPort) != report.size())
         std::fprintf(stderr, "ternix36-sim: %s: cannot send to %s: %s\n",

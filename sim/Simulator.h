@@ -34,6 +34,8 @@ private:
         SimNode_t *node = nullptr;
         QUdpSocket *socket = nullptr;
         QHostAddress peer; // whoever last probed or commanded the node
+        int silentAfterMs = -1;
+        bool silent = false; // sends nothing any more
     };
 
     void _ReadProbes();

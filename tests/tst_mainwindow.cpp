@@ -1,23 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/Clock.h"
 #include "app/InterfaceList.h"
 #include "app/MainWindow.h"
 #include "panels/ItemView.h"
+#include "panels/PlugView.h"
 #include "protocol/NodeMap.h"
 
 #include "FreeSender.h"
 #include "TestSupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
+#include <QLineEdit>
 #include <QNetworkInterface>
 #include <QProcess>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 #include <QVBoxLayout>
+// Only the platform turns accessibility on; the tests stand in for a screen reader.
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/qpa/qplatformaccessibility.h>
+#include <QtGui/qpa/qplatformintegration.h>
 
 using TestSupport::hex;
 using TestSupport::RecordingPanel;
@@ -30,6 +41,49 @@ bool ip(const QString &arguments) {
 
 int indexOf(const QString &name) {
     return QNetworkInterface::interfaceIndexFromName(name);
+}
+
+// The clock the window and the panels read: set by the test alone.
+qint64 testNowMs = 0;
+qint64 testClock() {
+    return testNowMs;
+}
+
+// The QAccessible::DescriptionChanged events sent, by object.
+QList<QObject *> descriptionChanges;
+void recordDescriptionChange(QAccessibleEvent *event) {
+    if (event->type() == QAccessible::DescriptionChanged)
+        descriptionChanges.append(event->object());
+}
+
+// One veth pair, both ends usable: the interface box offers two interfaces.
+bool addLinkPair(const char *name) {
+    const QString a = QLatin1String(name) + QLatin1String("0");
+    const QString b = QLatin1String(name) + QLatin1String("1");
+    return ip(QStringLiteral("link add %1 type veth peer name %2").arg(a, b)) &&
+           ip(QStringLiteral("link set %1 up").arg(a)) &&
+           ip(QStringLiteral("link set %1 up").arg(b)) &&
+           ip(QStringLiteral("addr add fe80::9:1/64 dev %1 nodad").arg(a)) &&
+           ip(QStringLiteral("addr add fe80::9:2/64 dev %1 nodad").arg(b));
+}
+
+// What the panel's tooltip says over its name.
+QString toolTipOverName(QWidget *panel) {
+    QWidget *name = TestSupport::cell(panel, 1, 1);
+    const QPoint centre = name->rect().center();
+    QHelpEvent help(QEvent::ToolTip, centre, name->mapToGlobal(centre));
+    QApplication::sendEvent(name, &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+QString description(QWidget *widget) {
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible ? accessible->text(QAccessible::Description) : QStringLiteral("<none>");
+}
+
+// A plug that reports the given name, as routing makes it.
+QByteArray plugReport(const QByteArray &name) {
+    return hex("00 10 01 00") + char(name.size()) + name;
 }
 
 // How many of the datagrams arrived on one of these interfaces.
@@ -51,6 +105,16 @@ private slots:
     void burstOfAnswersIsKept();
     void probesOnTheChosenInterface();
     void exitClosesTheWindow();
+    void silentNodesAreMarked_data();
+    void silentNodesAreMarked();
+    void find_data();
+    void find();
+    void findNextAndPreviousWrapAround();
+    void findGivesTheFocusBack();
+
+private:
+    // Four plugs in a shown window: Desk lamp, Kettle, Porch sensor, Porch light.
+    QList<ItemView_t *> addPlugs(MainWindow_t &window);
 };
 
 void TestMainWindow::layoutOfTheWindow() {
@@ -61,11 +125,16 @@ void TestMainWindow::layoutOfTheWindow() {
     auto *toolBar = window.findChild<QToolBar *>();
     QVERIFY(toolBar);
     const QList<QAction *> actions = toolBar->actions();
-    QCOMPARE(actions.size(), 3);
+    QCOMPARE(actions.size(), 4);
     auto *box = qobject_cast<QComboBox *>(toolBar->widgetForAction(actions[0]));
     QVERIFY(box);
     QCOMPARE(actions[1]->text(), QStringLiteral("Scan"));
     QCOMPARE(actions[2]->text(), QStringLiteral("Exit"));
+    // The find field, until asked for, is not there to see.
+    QVERIFY(qobject_cast<QLineEdit *>(toolBar->widgetForAction(actions[3])));
+    QVERIFY(!actions[3]->isVisible());
+    // Without nodes the title is Qt's own.
+    QCOMPARE(window.windowTitle(), QString());
 
     const QList<InterfaceChoice_t> expected = _UsableInterfaces(_DescribeAllInterfaces());
     QCOMPARE(box->count(), expected.size());
@@ -268,6 +337,233 @@ void TestMainWindow::exitClosesTheWindow() {
     QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(!window.isVisible());
+}
+
+void TestMainWindow::silentNodesAreMarked_data() {
+    QTest::addColumn<QByteArray>("answer"); // what the silent node sends at last
+
+    QTest::newRow("report") << hex("00 10 01 00 00");
+    QTest::newRow("too short for a report") << hex("01");
+    QTest::newRow("empty") << QByteArray();
+}
+
+void TestMainWindow::silentNodesAreMarked() {
+    if (!TestSupport::inPrivateNetwork())
+        QSKIP("needs a private network namespace to add interfaces in (tests/isolated.sh)");
+    QFETCH(QByteArray, answer);
+    QVERIFY(addLinkPair("lv"));
+    const auto removeLinks = qScopeGuard([] { ip(QStringLiteral("link del lv0")); });
+    const qint64 start = QDateTime(QDate(2026, 3, 4), QTime(10, 20, 30)).toMSecsSinceEpoch();
+    testNowMs = start;
+    pClockMs = &testClock;
+    const auto realClock = qScopeGuard([] { pClockMs = &QDateTime::currentMSecsSinceEpoch; });
+    QPlatformAccessibility *accessibility =
+        QGuiApplicationPrivate::platformIntegration()->accessibility();
+    QVERIFY(accessibility);
+    QAccessible::installUpdateHandler(&recordDescriptionChange);
+    accessibility->setActive(true);
+    const auto noRecording = qScopeGuard([accessibility] {
+        QAccessible::installUpdateHandler(nullptr);
+        accessibility->setActive(false);
+        descriptionChanges.clear();
+    });
+
+    // Two panels on the first interface, one on the second, all heard.
+    MainWindow_t window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *box = window.findChild<QComboBox *>();
+    QCOMPARE(box->count(), 2);
+    const QString a = window._InterfaceName();
+    QList<RecordingPanel *> panels;
+    QList<QHostAddress> addresses;
+    for (int i = 0; i < 3; ++i) {
+        if (i == 2)
+            box->setCurrentIndex(1);
+        addresses.append(QHostAddress(QStringLiteral("fd00::e:%1").arg(i + 1)));
+        panels.append(new RecordingPanel(addresses[i]));
+        window._AddItem(panels[i]);
+        NodeMap.insert(_NodeKey(addresses[i]), panels[i]);
+        QVERIFY(FreeSender(addresses[i]).send(hex("00 10 01 00 00")));
+    }
+    box->setCurrentIndex(0);
+    QTRY_VERIFY(std::all_of(panels.begin(), panels.end(),
+                            [](RecordingPanel *panel) { return panel->datagrams.size() == 1; }));
+    RecordingPanel *silent = panels[0], *answering = panels[1], *otherInterface = panels[2];
+    QCOMPARE(silent->_Scope(), a);
+    QVERIFY(otherInterface->_Scope() != a);
+    QCOMPARE(window.windowTitle(), QStringLiteral("ternix36-control: 3 nodes"));
+
+    // A minute later "Scan" probes the first interface; one node answers.
+    testNowMs = start + 60000;
+    window.findChild<QToolBar *>()->actions()[1]->trigger();
+    testNowMs += 1000;
+    QVERIFY(FreeSender(addresses[1]).send(hex("00 10 01 00 00")));
+    QTRY_COMPARE(answering->datagrams.size(), 2);
+    // Four probes so far, one timer each, none per panel.
+    const auto probeTimers = [&window] {
+        const QList<QTimer *> timers = window.findChildren<QTimer *>();
+        return std::count_if(timers.begin(), timers.end(), [](QTimer *timer) {
+            return timer->isActive() && timer->isSingleShot() && timer->interval() == 5000;
+        });
+    };
+    QCOMPARE(probeTimers(), 4);
+    QVERIFY(descriptionChanges.isEmpty());
+
+    testNowMs += 4000;
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(QMetaObject::invokeMethod(&window, "_ProbeWindowClosed"));
+    QCOMPARE(probeTimers(), 0);
+    QVERIFY(silent->_Liveness()._NotAnswering());
+    QVERIFY(!answering->_Liveness()._NotAnswering());
+    QVERIFY(!otherInterface->_Liveness()._NotAnswering());
+    QCOMPARE(window.windowTitle(), QStringLiteral("ternix36-control: 3 nodes, 1 not answering"));
+    QCOMPARE(descriptionChanges, QList<QObject *>{silent});
+    QCOMPARE(toolTipOverName(silent),
+             "No answer to the probe at 10:21:30. Last heard at 10:20:30 (1 min ago)");
+    QCOMPARE(description(silent), "No answer to the probe at 10:21:30. Last heard at 10:20:30");
+    QCOMPARE(toolTipOverName(answering), "Last heard at 10:21:31 (4 s ago)");
+    QCOMPARE(description(answering), "Last heard at 10:21:31");
+    // The mark shows in the panel's left column, the title keeps its colour.
+    QLabel *mark = nullptr;
+    for (QLabel *label : silent->findChildren<QLabel *>())
+        if (!label->pixmap().isNull())
+            mark = label;
+    QVERIFY(mark && mark->isVisible());
+    QCOMPARE(TestSupport::titleColour(silent), TestSupport::titleColour(answering));
+
+    // Anything from the node clears the mark.
+    testNowMs += 2000;
+    QVERIFY(FreeSender(addresses[0]).send(answer));
+    QTRY_COMPARE(silent->datagrams.size(), 2);
+    QVERIFY(!silent->_Liveness()._NotAnswering());
+    QVERIFY(!mark->isVisible());
+    QCOMPARE(window.windowTitle(), QStringLiteral("ternix36-control: 3 nodes"));
+    QCOMPARE(descriptionChanges, QList<QObject *>({silent, silent}));
+    QCOMPARE(description(silent), "Last heard at 10:21:37");
+}
+
+QList<ItemView_t *> TestMainWindow::addPlugs(MainWindow_t &window) {
+    QList<ItemView_t *> plugs;
+    const QList<QPair<const char *, QByteArray>> nodes = {{"fe80::10", "Desk lamp"},
+                                                          {"fe80::11", "Kettle"},
+                                                          {"fe80::13", "Porch sensor"},
+                                                          {"fe80::ab", "Porch light"}};
+    for (const auto &[address, name] : nodes) {
+        auto *plug = new PlugView_t(QHostAddress(QLatin1String(address)), plugReport(name));
+        window._AddItem(plug);
+        plugs.append(plug);
+    }
+    window.show();
+    window.activateWindow();
+    if (!QTest::qWaitForWindowActive(&window))
+        qWarning("the window did not become active");
+    return plugs;
+}
+
+void TestMainWindow::find_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("found"); // -1: no match
+
+    QTest::newRow("whole name") << "Kettle" << 1;
+    QTest::newRow("ignoring case") << "kETTLE" << 1;
+    QTest::newRow("inside a name") << "lamp" << 0;
+    QTest::newRow("first in column order") << "porch" << 2;
+    QTest::newRow("more of it") << "porch l" << 3;
+    QTest::newRow("address") << "::11" << 1;
+    QTest::newRow("address, upper case") << "FE80::AB" << 3;
+    QTest::newRow("every address") << "fe80" << 0;
+    QTest::newRow("no match") << "garage" << -1;
+    QTest::newRow("name and address together") << "kettle fe80" << -1;
+}
+
+void TestMainWindow::find() {
+    QFETCH(QString, text);
+    QFETCH(int, found);
+    MainWindow_t window;
+    const QList<ItemView_t *> plugs = addPlugs(window);
+    auto *field = window.findChild<QLineEdit *>();
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(field->isVisible());
+    QCOMPARE(QApplication::focusWidget(), field);
+    QTest::keyClicks(field, text);
+
+    for (int i = 0; i < plugs.size(); ++i) {
+        // The found panel alone has its left column highlighted.
+        bool highlighted = false;
+        for (QLabel *label : plugs[i]->findChildren<QLabel *>())
+            highlighted = highlighted || (label->isVisible() && label->autoFillBackground() &&
+                                          label->backgroundRole() == QPalette::Highlight);
+        QCOMPARE(highlighted, i == found);
+    }
+    QCOMPARE(field->accessibleDescription(), found < 0 ? "No match" : "");
+    const QList<QAction *> marks = field->actions();
+    QCOMPARE(std::any_of(marks.begin(), marks.end(),
+                         [](QAction *mark) { return mark->text() == "No match"; }),
+             found < 0);
+}
+
+void TestMainWindow::findNextAndPreviousWrapAround() {
+    MainWindow_t window;
+    const QList<ItemView_t *> plugs = addPlugs(window);
+    auto *field = window.findChild<QLineEdit *>();
+    auto *scrollArea = qobject_cast<QScrollArea *>(window.centralWidget());
+    window.resize(window.width(), 200); // room for one panel or two
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(field, QStringLiteral("porch"));
+    const auto foundPanel = [&plugs] {
+        for (int i = 0; i < plugs.size(); ++i)
+            for (QLabel *label : plugs[i]->findChildren<QLabel *>())
+                if (label->isVisible() && label->autoFillBackground() &&
+                    label->backgroundRole() == QPalette::Highlight)
+                    return i;
+        return -1;
+    };
+    QCOMPARE(foundPanel(), 2);
+    QTest::keyClick(field, Qt::Key_F3);
+    QCOMPARE(foundPanel(), 3);
+    QTRY_VERIFY(scrollArea->viewport()->rect().contains(
+        plugs[3]->geometry().translated(plugs[3]->parentWidget()->pos())));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(foundPanel(), 2);
+    QTest::keyClick(field, Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(foundPanel(), 3);
+    QTest::keyClick(field, Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(foundPanel(), 2);
+}
+
+void TestMainWindow::findGivesTheFocusBack() {
+    MainWindow_t window;
+    const QList<ItemView_t *> plugs = addPlugs(window);
+    auto *field = window.findChild<QLineEdit *>();
+    QWidget *before = TestSupport::cell(plugs[0], 1, 4);
+    QVERIFY(qobject_cast<QPushButton *>(before));
+    before->setFocus();
+
+    // Esc after a match: the focus goes to the found panel's first control.
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(field, QStringLiteral("kettle"));
+    QCOMPARE(QApplication::focusWidget(), field);
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(!field->isVisible());
+    QWidget *switchButton = TestSupport::cell(plugs[1], 1, 4);
+    QCOMPARE(QApplication::focusWidget(), switchButton);
+
+    // Esc without a match: back where it was.
+    before = TestSupport::cell(plugs[3], 1, 4);
+    before->setFocus();
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), field);
+    QTest::keyClicks(field, QStringLiteral("zzz"));
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(!field->isVisible());
+    QCOMPARE(QApplication::focusWidget(), before);
+
+    // F3 brings the field back with its text.
+    QTest::keyClick(&window, Qt::Key_F3);
+    QVERIFY(field->isVisible());
+    QCOMPARE(QApplication::focusWidget(), field);
+    QCOMPARE(field->text(), QStringLiteral("zzz"));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -256,6 +256,16 @@ void TestSim::options_data() {
     QTest::newRow("unknown option")
         << QStringList{i, "t0", n, "plug@fe80::1", "--verbose"} << "unknown argument \"--verbose\"";
     QTest::newRow("missing value") << QStringList{i, "t0", n} << "--node needs a value";
+    QTest::newRow("silent after, node given later")
+        << QStringList{i, "t0", "--silent-after", "20@fe80::1", n, "plug@fe80::1"} << "";
+    QTest::newRow("silent after, no such node")
+        << QStringList{i, "t0", n, "plug@fe80::1", "--silent-after", "20@fe80::2"}
+        << "no --node at fe80::2";
+    QTest::newRow("silent after, no address")
+        << QStringList{i, "t0", n, "plug@fe80::1", "--silent-after", "20"} << "SECONDS@ADDRESS";
+    QTest::newRow("silent after, negative")
+        << QStringList{i, "t0", n, "plug@fe80::1", "--silent-after", "-1@fe80::1"}
+        << "SECONDS@ADDRESS";
 }
 
 void TestSim::options() {
@@ -275,7 +285,8 @@ void TestSim::optionsReadNodes() {
     SimOptions_t options;
     QString error;
     QVERIFY(_ParseSimOptions({"--interface", "t36sim0", "--node", "bright2@FE80::13", "--node",
-                              "blinds@fe80::15=Bedroom = east", "--report-every", "2.5"},
+                              "blinds@fe80::15=Bedroom = east", "--report-every", "2.5",
+                              "--silent-after", "0.5@fe80::15"},
                              options, error));
     QCOMPARE(options.interfaceName, QStringLiteral("t36sim0"));
     QCOMPARE(options.reportEveryMs, 2500);
@@ -285,6 +296,8 @@ void TestSim::optionsReadNodes() {
     QCOMPARE(options.nodes[0].name, QByteArray("bright2")); // the kind word by default
     QCOMPARE(options.nodes[1].kind, Ternix36::KindBlinds);
     QCOMPARE(options.nodes[1].name, QByteArray("Bedroom = east"));
+    QCOMPARE(options.nodes[0].silentAfterMs, -1);
+    QCOMPARE(options.nodes[1].silentAfterMs, 500);
 }
 
 void TestSim::exitStatus_data() {

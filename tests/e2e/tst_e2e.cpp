@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 #include "Tshark.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
@@ -24,6 +25,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <csignal>
 
 using namespace TestSupport;
 
@@ -126,6 +128,11 @@ QString mismatch(QWidget *panel, const Node &node, const QByteArray &report) {
     return differences.join(QStringLiteral("; "));
 }
 
+QString description(QWidget *widget) {
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible ? accessible->text(QAccessible::Description) : QString();
+}
+
 QByteArray bytesOf(const QJsonObject &entry) {
     return QByteArray::fromHex(entry[QLatin1String("hex")].toString().toLatin1());
 }
@@ -159,6 +166,7 @@ private slots:
     void blindsDriveAndStop();
     void secondInterface();
     void captureReadsLikeThePanels();
+    void silentNodeIsMarked();
     void nothingMalformedReachedTheNodes();
 
 private:
@@ -709,6 +717,24 @@ void TestEndToEnd::captureReadsLikeThePanels() {
         QCOMPARE(frame["_ws.col.Info"], info);
         QCOMPARE(frame["ternix36.name"], kind == "blinds" ? QString() : QLatin1String(node.name));
     }
+}
+
+void TestEndToEnd::silentNodeIsMarked() {
+    // The second link's simulator, and with it the garage plug, is gone.
+    const qint64 simulator = qEnvironmentVariableIntValue("TERNIX36_SIM2_PID");
+    QVERIFY2(simulator > 0, "test-link.sh names the second simulator's process");
+    QCOMPARE(window->_InterfaceName(), scope2);
+    QWidget *garage = column().last();
+    QCOMPARE(cellText(garage, 1, 1), QLatin1String(GaragePlug.name));
+    QVERIFY(::kill(pid_t(simulator), SIGKILL) == 0);
+
+    window->findChild<QToolBar *>()->actions()[1]->trigger(); // "Scan"
+    QTRY_VERIFY_WITH_TIMEOUT(static_cast<ItemView_t *>(garage)->_Liveness()._NotAnswering(), 6000);
+    QCOMPARE(window->windowTitle(), QStringLiteral("ternix36-control: 7 nodes, 1 not answering"));
+    QVERIFY(description(garage).startsWith(QStringLiteral("No answer to the probe at ")));
+    // The first link's nodes were not asked, and are not marked.
+    for (const Node &node : FirstLink)
+        QVERIFY(!static_cast<ItemView_t *>(panelOf(node))->_Liveness()._NotAnswering());
 }
 
 void TestEndToEnd::nothingMalformedReachedTheNodes() {

@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QAccessibleWidget>
+
+class ItemView_t;
+
+// What assistive technology learns of a panel beyond what Qt tells of any
+// widget: its description says when the node was last heard, and whether it
+// answered the last probe, built from the clock when it is asked for.
+class PanelAccessible_t : public QAccessibleWidget {
+public:
+    explicit PanelAccessible_t(ItemView_t *panel);
+
+    QString text(QAccessible::Text t) const override;
+
+    // Makes every panel's accessible interface one of these; once per program.
+    static void _Install();
+    // Screen readers keep a description once read: tells them it changed.
+    static void _DescriptionChanged(ItemView_t *panel);
+};

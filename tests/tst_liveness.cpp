@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "panels/LivenessText.h"
+#include "protocol/Liveness.h"
+
+#include <QDateTime>
+#include <QTest>
+
+namespace {
+// Local times, as the texts show them.
+qint64 at(int day, const char *time) {
+    return QDateTime(QDate(2026, 3, day), QTime::fromString(QLatin1String(time), "HH:mm:ss"))
+        .toMSecsSinceEpoch();
+}
+} // namespace
+
+class TestLiveness : public QObject {
+    Q_OBJECT
+
+private slots:
+    void probeExpired_data();
+    void probeExpired();
+    void laterProbeWhileMarked();
+    void text_data();
+    void text();
+};
+
+void TestLiveness::probeExpired_data() {
+    QTest::addColumn<qint64>("heardMs"); // 0: never heard
+    QTest::addColumn<qint64>("probeMs");
+    QTest::addColumn<bool>("marked");
+
+    QTest::newRow("never heard") << qint64(0) << qint64(1000) << true;
+    QTest::newRow("heard before the probe") << qint64(999) << qint64(1000) << true;
+    QTest::newRow("heard in the probe's millisecond") << qint64(1000) << qint64(1000) << false;
+    QTest::newRow("answered") << qint64(1200) << qint64(1000) << false;
+}
+
+void TestLiveness::probeExpired() {
+    QFETCH(qint64, heardMs);
+    QFETCH(qint64, probeMs);
+    QFETCH(bool, marked);
+
+    Liveness_t liveness;
+    if (heardMs != 0)
+        QVERIFY(!liveness._Heard(heardMs));
+    QCOMPARE(liveness._ProbeExpired(probeMs), marked);
+    QCOMPARE(liveness._NotAnswering(), marked);
+    QCOMPARE(liveness._UnansweredProbeMs(), marked ? probeMs : 0);
+    QCOMPARE(liveness._LastHeardMs(), heardMs);
+
+    // The next datagram clears the mark, and says so only when there was one.
+    const qint64 nextMs = probeMs + Ternix36::ProbeAnswerMs + 1;
+    QCOMPARE(liveness._Heard(nextMs), marked);
+    QVERIFY(!liveness._NotAnswering());
+    QCOMPARE(liveness._UnansweredProbeMs(), 0);
+    QCOMPARE(liveness._LastHeardMs(), nextMs);
+}
+
+void TestLiveness::laterProbeWhileMarked() {
+    Liveness_t liveness;
+    QVERIFY(liveness._ProbeExpired(1000));
+    QVERIFY(!liveness._ProbeExpired(9000)); // already marked
+    QCOMPARE(liveness._UnansweredProbeMs(), 9000);
+    QVERIFY(!liveness._ProbeExpired(4000)); // a late window does not name an older probe
+    QCOMPARE(liveness._UnansweredProbeMs(), 9000);
+}
+
+void TestLiveness::text_data() {
+    QTest::addColumn<qint64>("heardMs"); // 0: never heard
+    QTest::addColumn<qint64>("probeMs"); // 0: no probe left unanswered
+    QTest::addColumn<qint64>("nowMs");
+    QTest::addColumn<QString>("toolTip");
+    QTest::addColumn<QString>("description");
+
+    const qint64 heard = at(4, "10:20:30");
+    QTest::newRow("seconds") << heard << qint64(0) << heard + 12999
+                             << "Last heard at 10:20:30 (12 s ago)"
+                             << "Last heard at 10:20:30";
+    QTest::newRow("just now") << heard << qint64(0) << heard << "Last heard at 10:20:30 (0 s ago)"
+                              << "Last heard at 10:20:30";
+    QTest::newRow("clock set back")
+        << heard << qint64(0) << heard - 5000 << "Last heard at 10:20:30 (0 s ago)"
+        << "Last heard at 10:20:30";
+    QTest::newRow("a minute") << heard << qint64(0) << at(4, "10:21:30")
+                              << "Last heard at 10:20:30 (1 min ago)"
+                              << "Last heard at 10:20:30";
+    QTest::newRow("minutes") << heard << qint64(0) << at(4, "10:32:29")
+                             << "Last heard at 10:20:30 (11 min ago)"
+                             << "Last heard at 10:20:30";
+    QTest::newRow("hours") << heard << qint64(0) << at(4, "13:20:29")
+                           << "Last heard at 10:20:30 (2 h ago)"
+                           << "Last heard at 10:20:30";
+    QTest::newRow("yesterday") << at(3, "23:59:10") << qint64(0) << at(4, "00:11:20")
+                               << "Last heard at 2026-03-03 23:59:10 (12 min ago)"
+                               << "Last heard at 2026-03-03 23:59:10";
+    QTest::newRow("days ago") << at(1, "08:00:00") << qint64(0) << at(4, "08:00:00")
+                              << "Last heard at 2026-03-01 08:00:00 (72 h ago)"
+                              << "Last heard at 2026-03-01 08:00:00";
+    QTest::newRow("not answering")
+        << heard << at(4, "10:21:00") << at(4, "10:21:05")
+        << "No answer to the probe at 10:21:00. Last heard at 10:20:30 (35 s ago)"
+        << "No answer to the probe at 10:21:00. Last heard at 10:20:30";
+    QTest::newRow("probe of yesterday")
+        << at(3, "22:00:00") << at(3, "23:00:00") << at(4, "01:00:00")
+        << "No answer to the probe at 2026-03-03 23:00:00. Last heard at 2026-03-03 22:00:00 (3 h "
+           "ago)"
+        << "No answer to the probe at 2026-03-03 23:00:00. Last heard at 2026-03-03 22:00:00";
+    QTest::newRow("never heard") << qint64(0) << qint64(0) << heard << QString() << QString();
+    QTest::newRow("never heard, not answering")
+        << qint64(0) << at(4, "10:21:00") << at(4, "10:21:05")
+        << "No answer to the probe at 10:21:00."
+        << "No answer to the probe at 10:21:00.";
+}
+
+void TestLiveness::text() {
+    QFETCH(qint64, heardMs);
+    QFETCH(qint64, probeMs);
+    QFETCH(qint64, nowMs);
+
+    Liveness_t liveness;
+    if (heardMs != 0)
+        liveness._Heard(heardMs);
+    if (probeMs != 0)
+        QVERIFY(liveness._ProbeExpired(probeMs));
+    QTEST(_LivenessText(liveness, nowMs, LivenessTextForm_t::ToolTip), "toolTip");
+    QTEST(_LivenessText(liveness, nowMs, LivenessTextForm_t::Description), "description");
+}
+
+QTEST_GUILESS_MAIN(TestLiveness)
+#include "tst_liveness.moc"
