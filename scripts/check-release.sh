@@ -43,8 +43,8 @@ mkdir -p "$out"
 
 # The first Debian archive in the host's apt sources, either format.
 mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null |
-    sed -n -e 's,^deb  *\(\[[^]]*\]  *\)\{0,1\}\(https\{0,1\}://[^ ]*/debian\)/\{0,1\} .*,\2,p' \
-        -e 's,^URIs:.*\(https\{0,1\}://[^ ]*/debian\)/\{0,1\}\( .*\)\{0,1\}$,\1,p' | head -n 1)
+    sed -n -e 's#^deb  *\(\[[^]]*\]  *\)\{0,1\}\(https\{0,1\}://[^ ]*/debian\)/\{0,1\} .*#\2#p' \
+        -e 's#^URIs:.*\(https\{0,1\}://[^ ]*/debian\)/\{0,1\}\( .*\)\{0,1\}$#\1#p' | head -n 1)
 mirror=${mirror:-http://deb.debian.org/debian}
 
 unmount_all() {
@@ -63,7 +63,7 @@ fi
 
 if [ ! -f "$root/.bootstrapped" ]; then
     command -v debootstrap >/dev/null 2>&1 ||
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -q debootstrap
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=600 debootstrap
     rm -rf --one-file-system "$root"
     echo "check-release: debootstrap $release from $mirror"
     debootstrap --variant=minbase --include=make,ca-certificates "$release" "$root" "$mirror" \
