@@ -53,7 +53,10 @@ for program in $programs; do
     for library in $needed; do
         path=$(ldd "$usr/bin/$program" | sed -n "s|^[[:space:]]*$library => \(/[^ ]*\) .*|\1|p")
         [ -n "$path" ] || fail "$program: $library not found on this system"
-        owner=$(dpkg -S "$(realpath "$path")") || fail "no package holds $path"
+        # dpkg knows a file by the path its package gave, with or without /usr.
+        real=$(realpath "$path")
+        owner=$(dpkg -S "$real" 2>/dev/null || dpkg -S "${real#/usr}" 2>/dev/null) ||
+            fail "no package holds $path"
         owner=${owner%%[:,]*}
         printf '%s\n' "$depended" | grep -qxF "$owner" || fail "Depends lacks $owner, which holds $library of $program"
     done
