@@ -12,8 +12,6 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 ASAN_BUILD_DIR ?= build-asan
 FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
-# The sanitizer builds use clang, whose runtime libraries come in their own package.
-SANITIZER_PACKAGES = clang libclang-rt-14-dev
 
 .PHONY: all deps build run demo screenshot test test-asan fuzz fuzz-build bench package lintian clean
 
@@ -56,14 +54,14 @@ bench: build
 	tests/isolated.sh $(BUILD_DIR)/bench/ternix36-bench
 
 test-asan:
-	@scripts/install-deps.sh $(SANITIZER_PACKAGES)
+	@scripts/install-deps.sh --sanitizers # clang and its runtime libraries
 	cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCMAKE_CXX_COMPILER=clang++ -DTERNIX36_SANITIZE=ON
 	cmake --build $(ASAN_BUILD_DIR) --parallel $(JOBS)
 	ctest --test-dir $(ASAN_BUILD_DIR) --output-on-failure --parallel $(JOBS)
 
 fuzz-build:
-	@scripts/install-deps.sh $(SANITIZER_PACKAGES)
+	@scripts/install-deps.sh --sanitizers # clang and its runtime libraries
 	cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCMAKE_CXX_COMPILER=clang++ -DTERNIX36_FUZZ=ON -DBUILD_TESTING=OFF
 	cmake --build $(FUZZ_BUILD_DIR) --parallel $(JOBS) --target fuzz_route fuzz_reader

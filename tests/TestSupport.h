@@ -4,6 +4,7 @@
 // Helpers shared by the tests: hex literals, a UDP catcher that plays the
 // node's side of a command, and access to panel widgets by grid position.
 
+#include "app/MainWindow.h"
 #include "panels/ItemView.h"
 #include <QAbstractButton>
 
@@ -43,6 +44,13 @@ inline QByteArray hex(const char *text) {
 // a test may add interfaces without touching the host.
 inline bool inPrivateNetwork() {
     return qEnvironmentVariableIsSet("TERNIX36_TEST_NETNS");
+}
+
+// What a panel's address label shows for a node: its address with the scope
+// of the window's interface, bare while the window has none.
+inline QString scoped(const char *address) {
+    const QString scope = pMainWindow ? pMainWindow->_InterfaceName() : QString();
+    return QLatin1String(address) + (scope.isEmpty() ? QString() : u'%' + scope);
 }
 
 // Binds where a node would listen and collects what arrives.

@@ -165,7 +165,7 @@ void TestADPlugView::frame() {
     QCOMPARE(panel.maximumHeight(), 105);
     QCOMPARE(title(&panel)->text(), QStringLiteral("TERNIX36 ADPlug"));
     QCOMPARE(placement(&panel, title(&panel)), QList<int>({0, 0, 1, 5}));
-    QCOMPARE(cellText(&panel, 3, 1), QStringLiteral("fe80::ab:cd"));
+    QCOMPARE(cellText(&panel, 3, 1), scoped("fe80::ab:cd"));
     QCOMPARE(placement(&panel, cell(&panel, 3, 1)), QList<int>({3, 1, 1, 1}));
     QCOMPARE(placement(&panel, cell(&panel, 1, 1)), QList<int>({1, 1, 2, 1}));
 

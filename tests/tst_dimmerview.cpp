@@ -133,7 +133,7 @@ void TestDimmerView::frame() {
     QCOMPARE(panel.maximumHeight(), 115);
     QCOMPARE(title(&panel)->text(), QStringLiteral("TERNIX36 Dimmer"));
     QCOMPARE(placement(&panel, title(&panel)), QList<int>({0, 0, 1, 8}));
-    QCOMPARE(cellText(&panel, 4, 1), QStringLiteral("fe80::ab:cd"));
+    QCOMPARE(cellText(&panel, 4, 1), scoped("fe80::ab:cd"));
     QCOMPARE(placement(&panel, cell(&panel, 4, 1)), QList<int>({4, 1, 1, 1}));
     QCOMPARE(placement(&panel, cell(&panel, 1, 1)), QList<int>({1, 1, 2, 1}));
 

@@ -65,6 +65,8 @@ private slots:
     void cleanup();
     void placesPanelsAsAVBoxLayout();
     void reportThatChangesNoSizeMovesNothing();
+    void look_data();
+    void look();
 
 private:
     void add(int kind, const QByteArray &name);
@@ -172,6 +174,53 @@ void TestPanelColumn::reportThatChangesNoSizeMovesNothing() {
     QTest::qWait(20);
     QVERIFY(requests.count > 0);
     compare();
+}
+
+void TestPanelColumn::look_data() {
+    QTest::addColumn<int>("kind");          // as makePanel() takes it
+    QTest::addColumn<QByteArray>("report"); // read after the first one
+    QTest::addColumn<QColor>("title");      // invalid: the panel's own window colour
+    QTest::addColumn<QStringList>("captions");
+
+    const QStringList power = {"Apparent", "Real"};
+    QTest::newRow("plug, readings") << 0 << QByteArray() << QColor(Qt::yellow) << power;
+    QTest::newRow("plug, none") << 0 << hex("00 10 01 00 00") << QColor(Qt::gray) << power;
+    QTest::newRow("AD plug, on") << 1 << QByteArray() << QColor(Qt::yellow) << power;
+    QTest::newRow("AD plug, off") << 1 << hex("00 20 01 09 00 39300000 64000000 00")
+                                  << QColor(Qt::gray) << power;
+    QTest::newRow("brightness sensor")
+        << 2 << QByteArray() << QColor() << QStringList{"Brightness", "Temperature"};
+    QTest::newRow("dimmer") << 3 << QByteArray() << QColor() << QStringList();
+    QTest::newRow("blinds, down") << 4 << QByteArray() << QColor(Qt::red) << QStringList();
+    QTest::newRow("blinds, up") << 4 << hex("00 21 01 03") << QColor(Qt::green) << QStringList();
+    QTest::newRow("blinds, off") << 4 << hex("00 21 01 00") << QColor(Qt::gray) << QStringList();
+}
+
+void TestPanelColumn::look() {
+    QFETCH(int, kind);
+    QFETCH(QByteArray, report);
+    QFETCH(QColor, title);
+    const std::unique_ptr<ItemView_t> panel(makePanel(kind, "look"));
+    if (!report.isEmpty())
+        panel->_DataRead(report);
+
+    QCOMPARE(panel->backgroundRole(), QPalette::Light);
+    QVERIFY(panel->autoFillBackground());
+    QLabel *bar = TestSupport::title(panel.get());
+    QVERIFY(bar);
+    QCOMPARE(bar->backgroundRole(), QPalette::Window);
+    QVERIFY(bar->autoFillBackground());
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const QBrush brush = bar->palette().brush(group, QPalette::Window);
+        QCOMPARE(brush.style(), Qt::SolidPattern);
+        QCOMPARE(brush.color(),
+                 title.isValid() ? title : panel->palette().color(group, QPalette::Window));
+    }
+    QStringList filled; // the captions
+    for (QLabel *label : panel->findChildren<QLabel *>())
+        if (label->backgroundRole() == QPalette::Midlight && label->autoFillBackground())
+            filled.append(label->text());
+    QTEST(filled, "captions");
 }
 
 QTEST_MAIN(TestPanelColumn)

@@ -152,7 +152,7 @@ void TestPlugView::frame() {
     QCOMPARE(panel.maximumHeight(), 105);
     QCOMPARE(panel.metaObject()->className(), "PlugView_t");
     QCOMPARE(title(&panel)->text(), QStringLiteral("TERNIX36 Plug"));
-    QCOMPARE(cellText(&panel, 3, 1), QStringLiteral("fe80::ab:cd"));
+    QCOMPARE(cellText(&panel, 3, 1), scoped("fe80::ab:cd"));
     QCOMPARE(cellText(&panel, 3, 2), QStringLiteral("Apparent"));
     QCOMPARE(cellText(&panel, 3, 3), QStringLiteral("Real"));
     auto *button = qobject_cast<QPushButton *>(cell(&panel, 1, 4));

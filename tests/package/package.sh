@@ -31,9 +31,6 @@ echo "package: built $(basename "$deb")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "package: Depends: $depends"
-for library in libc6 libqt6core6 libqt6network6; do
-    printf '%s\n' "$depends" | grep -q "\\b$library\\b" || fail "Depends lacks $library"
-done
 [ "$(dpkg-deb -f "$deb" Package)" = ternix36-control ] || fail "wrong package name"
 
 root=$work/root
@@ -46,6 +43,24 @@ for program in $programs; do
 done
 [ -f "$usr/share/doc/ternix36-control/copyright" ] || fail "copyright file missing"
 gzip -t "$usr/share/doc/ternix36-control/changelog.gz" || fail "changelog missing"
+
+# Every library a program links comes from a package that Depends names, by
+# whatever name the release gives that package.
+depended=$(printf '%s\n' "$depends" | tr ',|' '\n\n' | sed 's/^ *//; s/[ (:].*//')
+for program in $programs; do
+    needed=$(objdump -p "$usr/bin/$program" | sed -n 's/^ *NEEDED *//p')
+    printf '%s\n' "$needed" | grep -q '^libQt6Core\.' || fail "$program does not link Qt Core"
+    for library in $needed; do
+        path=$(ldd "$usr/bin/$program" | sed -n "s|^[[:space:]]*$library => \(/[^ ]*\) .*|\1|p")
+        [ -n "$path" ] || fail "$program: $library not found on this system"
+        # dpkg knows a file by the path its package gave, with or without /usr.
+        real=$(realpath "$path")
+        owner=$(dpkg -S "$real" 2>/dev/null || dpkg -S "${real#/usr}" 2>/dev/null) ||
+            fail "no package holds $path"
+        owner=${owner%%[:,]*}
+        printf '%s\n' "$depended" | grep -qxF "$owner" || fail "Depends lacks $owner, which holds $library of $program"
+    done
+done
 
 desktop=$usr/share/applications/ternix36-control.desktop
 [ -f "$desktop" ] || fail "no menu entry in usr/share/applications"
