@@ -6,7 +6,9 @@ set -eu
 
 # dpkg-dev and file: the package's dependencies (dpkg-shlibdeps); desktop-file-utils
 # and appstream: the package test's checks of the menu entry and the metainfo.
-packages="g++ cmake make qt6-base-dev iproute2 xvfb xauth dpkg-dev file desktop-file-utils appstream $*"
+# libmosquitto-dev and pkgconf: the MQTT bridge; mosquitto and mosquitto-clients: its tests' broker.
+packages="g++ cmake make qt6-base-dev iproute2 xvfb xauth dpkg-dev file desktop-file-utils appstream"
+packages="$packages libmosquitto-dev pkgconf mosquitto mosquitto-clients $*"
 
 if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>&1; then
     echo "Not a Debian or Ubuntu system. Install these by hand: a C++17 compiler, CMake 3.25 or" \
