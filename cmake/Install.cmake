@@ -25,6 +25,17 @@ if(TARGET ternix36-sim)
     list(APPEND ternix36_programs ternix36-sim)
 endif()
 
+if(TARGET ternix36-bridge)
+    install(TARGETS ternix36-bridge RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    list(APPEND ternix36_programs ternix36-bridge)
+    configure_file(${ternix36_share}/systemd/ternix36-bridge@.service.in
+                   ${ternix36_generated}/ternix36-bridge@.service @ONLY)
+    install(FILES ${ternix36_generated}/ternix36-bridge@.service
+            DESTINATION lib/systemd/system)
+    # An example, for /etc/ternix36/bridge.conf.
+    install(FILES ${ternix36_share}/systemd/bridge.conf DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+endif()
+
 # Man pages and the changelog are installed gzipped (-n: no name or time
 # stamp inside, so every build gives the same bytes), as Debian wants them.
 find_program(TERNIX36_GZIP gzip)
