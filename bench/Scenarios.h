@@ -12,5 +12,7 @@ int RunReportBaseline();
 int RunReportPath(int panels, bool reportersAtTop);
 int RunDiscovery(int senders);
 int RunBurst(int senders);
+// Reports through ternix36-bridge to a local broker, as state messages.
+int RunBridge();
 
 } // namespace Bench

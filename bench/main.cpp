@@ -11,7 +11,8 @@ namespace {
 constexpr char Usage[] =
     "usage: ternix36-bench [OUTPUT.md]          every measurement, table to OUTPUT.md\n"
     "       ternix36-bench --scenario NAME [SIZE]  one measurement (report-baseline,\n"
-    "                                            report, report-top, discovery, burst)\n"
+    "                                            report, report-top, discovery, burst,\n"
+    "                                            bridge)\n"
     "Run it through 'make bench': the program under test sends its probe and\n"
     "commands, which must stay inside a private network namespace.\n";
 } // namespace
@@ -60,6 +61,8 @@ int main(int argc, char *argv[]) {
         return Bench::RunDiscovery(size);
     if (scenario == QLatin1String("burst"))
         return Bench::RunBurst(size);
+    if (scenario == QLatin1String("bridge"))
+        return Bench::RunBridge();
     QTextStream(stderr) << "unknown scenario " << scenario << Qt::endl;
     return 2;
 }

@@ -33,6 +33,9 @@ MqttClient_t::MqttClient_t(const Settings_t &settings, QObject *parent)
 
     client = mosquitto_new(settings.clientId.toUtf8().constData(), true, this);
     mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // No cap on unacknowledged messages: a burst of reports goes out at once
+    // instead of twenty per round trip to the broker.
+    mosquitto_max_inflight_messages_set(client, 0);
     mosquitto_connect_callback_set(client, &MqttClient_t::_OnConnect);
     mosquitto_disconnect_callback_set(client, &MqttClient_t::_OnDisconnect);
     mosquitto_message_callback_set(client, &MqttClient_t::_OnMessage);
