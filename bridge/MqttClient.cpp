@@ -14,6 +14,8 @@ constexpr int HousekeepingMs = 1000;
 constexpr int FirstBackoffMs = 500;
 constexpr int LongestBackoffMs = 30000;
 constexpr int StopWaitMs = 2000;
+// A broker that takes longer to accept the connection is tried again.
+constexpr int ConnectWaitMs = 10000;
 constexpr int Qos = 1;
 
 struct LibraryUse_t {
@@ -28,6 +30,7 @@ MqttClient_t::MqttClient_t(const Settings_t &settings, QObject *parent)
     , housekeepingTimer(new QTimer(this))
     , reconnectTimer(new QTimer(this))
     , stopTimer(new QTimer(this))
+    , connectTimer(new QTimer(this))
     , backoffMs(FirstBackoffMs) {
     static LibraryUse_t library;
 
@@ -67,6 +70,10 @@ MqttClient_t::MqttClient_t(const Settings_t &settings, QObject *parent)
     stopTimer->setSingleShot(true);
     stopTimer->setInterval(StopWaitMs);
     connect(stopTimer, &QTimer::timeout, this, &MqttClient_t::_Finish);
+    connectTimer->setSingleShot(true);
+    connectTimer->setInterval(ConnectWaitMs);
+    connect(connectTimer, &QTimer::timeout, this,
+            [this] { _Lost(QStringLiteral("no answer within %1 s").arg(ConnectWaitMs / 1000)); });
 }
 
 MqttClient_t::~MqttClient_t() {
@@ -87,6 +94,7 @@ void MqttClient_t::_Connect() {
                                : mosquitto_connect_async(client, settings.host.toUtf8().constData(),
                                                          settings.port, KeepAliveSeconds);
     started = true;
+    connectTimer->start();
     if (result != MOSQ_ERR_SUCCESS && mosquitto_socket(client) < 0) {
         _Lost(QString::fromUtf8(mosquitto_strerror(result)));
         return;
@@ -117,6 +125,7 @@ void MqttClient_t::_Unwatch() {
 }
 
 void MqttClient_t::_Lost(const QString &why) {
+    connectTimer->stop();
     _Unwatch();
     const bool wasConnected = connected;
     connected = false;
@@ -182,6 +191,8 @@ void MqttClient_t::_Subscribe(const QString &pattern) {
 }
 
 void MqttClient_t::_Stop(const QString &topic, const QByteArray &payload) {
+    if (stopping)
+        return;
     stopping = true;
     reconnectTimer->stop();
     if (!connected) {
@@ -200,6 +211,7 @@ void MqttClient_t::_Finish() {
         return;
     finished = true;
     stopTimer->stop();
+    connectTimer->stop();
     housekeepingTimer->stop();
     if (connected) {
         mosquitto_disconnect(client);
@@ -218,6 +230,7 @@ void MqttClient_t::_OnConnect(mosquitto *, void *self, int result) {
                         .arg(QString::fromUtf8(mosquitto_connack_string(result))));
         return;
     }
+    that->connectTimer->stop();
     that->connected = true;
     that->backoffMs = FirstBackoffMs;
     Log::_Write(Log::Info, QStringLiteral("connected to the broker %1:%2")

@@ -73,6 +73,7 @@ private:
     QTimer *housekeepingTimer;
     QTimer *reconnectTimer;
     QTimer *stopTimer;
+    QTimer *connectTimer;
     int backoffMs;
     bool started = false;
     bool connected = false;
