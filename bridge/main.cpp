@@ -50,10 +50,5 @@ int main(int argc, char *argv[]) {
         Log::_Write(Log::Error, error);
         return Failure;
     }
-    Log::_Write(Log::Info, QStringLiteral("probing %1 every %2 s, broker %3:%4")
-                               .arg(options.interfaceName)
-                               .arg(options.probeEverySeconds)
-                               .arg(options.brokerHost)
-                               .arg(options.brokerPort));
     return application.exec();
 }
