@@ -28,10 +28,15 @@ endif()
 if(TARGET ternix36-bridge)
     install(TARGETS ternix36-bridge RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     list(APPEND ternix36_programs ternix36-bridge)
-    configure_file(${ternix36_share}/systemd/ternix36-bridge@.service.in
-                   ${ternix36_generated}/ternix36-bridge@.service @ONLY)
-    install(FILES ${ternix36_generated}/ternix36-bridge@.service
-            DESTINATION lib/systemd/system)
+    # The unit names the program by the prefix of the install itself: the
+    # package installs to /usr, `cmake --install` by default to /usr/local.
+    install(CODE "
+        set(CMAKE_INSTALL_FULL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+        configure_file(\"${ternix36_share}/systemd/ternix36-bridge@.service.in\"
+                       \"${ternix36_generated}/ternix36-bridge@.service\" @ONLY)
+        file(INSTALL \"${ternix36_generated}/ternix36-bridge@.service\"
+             DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\"
+             FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)")
     # An example, for /etc/ternix36/bridge.conf.
     install(FILES ${ternix36_share}/systemd/bridge.conf DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 endif()
