@@ -253,7 +253,7 @@ int RunDriver(int argc, char *argv[]) {
                        QString::number(bridge.median() / qMax(1.0, baseline.median()), 'f', 2)});
         report += QStringLiteral(
             "\nThe bridge's row: ten nodes of mixed kinds report to `ternix36-bridge` on "
-            "loopback, which publishes each report as its node's retained state (QoS 1) to a "
+            "loopback, which publishes each report as its node's retained state (QoS 0) to a "
             "local mosquitto; counted are the state messages that `mosquitto_sub` receives, "
             "with at most four rounds of 250 reports not yet received. A run that loses one "
             "report counts as none.\n");

@@ -209,11 +209,15 @@ void Bridge_t::_PublishDiscovery(const Device_t *device) {
                          discovery._Config(*device, entity, _NodeTopic(device)), true);
 }
 
+// At most once: states follow every report, a lost one is replaced by the
+// next report, and a new connection gets all of them again. Acknowledging
+// each would cost the library a search of its unacknowledged messages per
+// acknowledgement.
 void Bridge_t::_PublishState(const Device_t *device) {
     if (device->liveness._LastHeardMs() == 0)
         return;
     broker->_Publish(_NodeTopic(device) + QStringLiteral("/state"),
-                     QJsonDocument(device->_State()).toJson(QJsonDocument::Compact), true);
+                     QJsonDocument(device->_State()).toJson(QJsonDocument::Compact), true, 0);
 }
 
 void Bridge_t::_PublishAvailability(const Device_t *device) {

@@ -16,6 +16,7 @@ constexpr int LongestBackoffMs = 30000;
 constexpr int StopWaitMs = 2000;
 // A broker that takes longer to accept the connection is tried again.
 constexpr int ConnectWaitMs = 10000;
+// What must not be lost: the last will, and what says the bridge is stopping.
 constexpr int Qos = 1;
 
 struct LibraryUse_t {
@@ -36,9 +37,6 @@ MqttClient_t::MqttClient_t(const Settings_t &settings, QObject *parent)
 
     client = mosquitto_new(settings.clientId.toUtf8().constData(), true, this);
     mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    // No cap on unacknowledged messages: a burst of reports goes out at once
-    // instead of twenty per round trip to the broker.
-    mosquitto_max_inflight_messages_set(client, 0);
     mosquitto_connect_callback_set(client, &MqttClient_t::_OnConnect);
     mosquitto_disconnect_callback_set(client, &MqttClient_t::_OnDisconnect);
     mosquitto_message_callback_set(client, &MqttClient_t::_OnMessage);
@@ -176,12 +174,12 @@ void MqttClient_t::_UpdateWriteWatch() {
         writeNotifier->setEnabled(mosquitto_want_write(client));
 }
 
-void MqttClient_t::_Publish(const QString &topic, const QByteArray &payload, bool retain) {
+void MqttClient_t::_Publish(const QString &topic, const QByteArray &payload, bool retain, int qos) {
     if (!connected)
         return;
     const QByteArray topicBytes = topic.toUtf8();
     mosquitto_publish(client, nullptr, topicBytes.constData(), int(payload.size()),
-                      payload.constData(), Qos, retain);
+                      payload.constData(), qos, retain);
     _UpdateWriteWatch();
 }
 

@@ -36,9 +36,9 @@ public:
 
     void _Start();
     bool _IsConnected() const { return connected; }
-    // Quality of service 1. Dropped while not connected: whoever publishes
-    // republishes what matters on connected().
-    void _Publish(const QString &topic, const QByteArray &payload, bool retain);
+    // Dropped while not connected: whoever publishes republishes what matters
+    // on connectedToBroker().
+    void _Publish(const QString &topic, const QByteArray &payload, bool retain, int qos = 1);
     void _Subscribe(const QString &pattern);
     // Publishes a last message, waits for the broker to take it (at most
     // about two seconds), disconnects and says stopped().
