@@ -13,7 +13,7 @@ ASAN_BUILD_DIR ?= build-asan
 FUZZ_BUILD_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run demo screenshot test test-asan fuzz fuzz-build bench package lintian clean
+.PHONY: all deps build run demo demo-bridge screenshot test test-asan fuzz fuzz-build bench package lintian clean
 
 all: build
 
@@ -30,6 +30,10 @@ run: build
 # The program with simulated nodes on a private test link (see README).
 demo: build
 	@scripts/demo.sh $(BUILD_DIR)
+
+# The same nodes in a private MQTT broker, shown by mosquitto_sub (see README).
+demo-bridge: build
+	@scripts/demo-bridge.sh $(BUILD_DIR)
 
 # The README's picture of the window, docs/screenshot.png: the demo's nodes on
 # a private Xvfb display (needs xvfb, imagemagick and xdotool).

@@ -14,5 +14,7 @@ int RunDiscovery(int senders);
 int RunBurst(int senders);
 // Typing into the find field over this many panels: the longest keystroke.
 int RunFind(int panels);
+// Reports through ternix36-bridge to a local broker, as state messages.
+int RunBridge();
 
 } // namespace Bench

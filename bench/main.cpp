@@ -12,7 +12,7 @@ constexpr char Usage[] =
     "usage: ternix36-bench [OUTPUT.md]          every measurement, table to OUTPUT.md\n"
     "       ternix36-bench --scenario NAME [SIZE]  one measurement (report-baseline,\n"
     "                                            report, report-top, discovery, burst,\n"
-    "                                            find)\n"
+    "                                            find, bridge)\n"
     "Run it through 'make bench': the program under test sends its probe and\n"
     "commands, which must stay inside a private network namespace.\n";
 } // namespace
@@ -63,6 +63,8 @@ int main(int argc, char *argv[]) {
         return Bench::RunBurst(size);
     if (scenario == QLatin1String("find"))
         return Bench::RunFind(size);
+    if (scenario == QLatin1String("bridge"))
+        return Bench::RunBridge();
     QTextStream(stderr) << "unknown scenario " << scenario << Qt::endl;
     return 2;
 }

@@ -30,6 +30,22 @@ if(TARGET ternix36-sim)
     list(APPEND ternix36_programs ternix36-sim)
 endif()
 
+if(TARGET ternix36-bridge)
+    install(TARGETS ternix36-bridge RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    list(APPEND ternix36_programs ternix36-bridge)
+    # The unit names the program by the prefix of the install itself: the
+    # package installs to /usr, `cmake --install` by default to /usr/local.
+    install(CODE "
+        set(CMAKE_INSTALL_FULL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+        configure_file(\"${ternix36_share}/systemd/ternix36-bridge@.service.in\"
+                       \"${ternix36_generated}/ternix36-bridge@.service\" @ONLY)
+        file(INSTALL \"${ternix36_generated}/ternix36-bridge@.service\"
+             DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\"
+             FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)")
+    # An example, for /etc/ternix36/bridge.conf.
+    install(FILES ${ternix36_share}/systemd/bridge.conf DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+endif()
+
 # Man pages and the changelog are installed gzipped (-n: no name or time
 # stamp inside, so every build gives the same bytes), as Debian wants them.
 find_program(TERNIX36_GZIP gzip)

@@ -31,4 +31,12 @@ The package also holds ternix36-sim, a console program that plays such
 nodes on a network interface for trying the control program out.")
 endif()
 
+if(TARGET ternix36-bridge)
+    string(APPEND CPACK_DEBIAN_PACKAGE_DESCRIPTION "
+.
+ternix36-bridge publishes the nodes to an MQTT broker with Home Assistant
+discovery and passes the hub's commands on to them; it runs as the systemd
+service ternix36-bridge@INTERFACE.")
+endif()
+
 include(CPack)

@@ -2,23 +2,14 @@
 #include "panels/ADPlugView.h"
 
 #include "panels/PowerText.h"
-#include "protocol/Protocol.h"
+#include "protocol/ADPlugWire.h"
 #include "protocol/ReportReader.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 
-// AD plug report: N at byte 3 (non-zero while readings are present), the state
-// at byte 4 whatever N is, then real and apparent power as signed 32-bit
-// hundredths of a watt, then the name trailer. With N = 0 byte 4 is both the
-// state and the name length. The switch command names the target state.
 namespace {
-constexpr qint64 StateOffset = 4;
-constexpr qint64 RealPowerOffset = 5;
-constexpr qint64 ApparentPowerOffset = 9;
-constexpr char TargetOn = 0x01;
-constexpr char TargetOff = 0x00;
 constexpr int PowerLabelWidth = 100;
 } // namespace
 
@@ -57,22 +48,17 @@ void ADPlugView_t::_DataRead(const QByteArray &datagram) {
     if (!report._IsReport())
         return;
 
-    // A report cut before byte 4 reads as off, like every missing field reads 0.
-    lastState = report._U8(StateOffset);
-    _ShowTitlePalette(lastState != 0 ? onPalette : offPalette);
+    const ADPlugWire_t::Reading_t reading = ADPlugWire_t::_Read(report);
+    lastOn = reading.on;
+    _ShowTitlePalette(lastOn ? onPalette : offPalette);
 
     // Unlike the toggling plug, the apparent power is shown whatever the real power is.
-    const bool hasReadings = report._DataBlockSize() != 0;
-    _SetFittedText(realPowerLabel, _PowerText(hasReadings ? report._S32(RealPowerOffset) : 0),
-                   PowerLabelWidth);
-    _SetFittedText(apparentPowerLabel,
-                   _PowerText(hasReadings ? report._S32(ApparentPowerOffset) : 0), PowerLabelWidth);
+    _SetFittedText(realPowerLabel, _PowerText(reading.realPower), PowerLabelWidth);
+    _SetFittedText(apparentPowerLabel, _PowerText(reading.apparentPower), PowerLabelWidth);
 
     nameLabel->setText(report._NodeName());
 }
 
 void ADPlugView_t::_Switch() {
-    QByteArray command = Ternix36::CommandHeader(Ternix36::OpRequest, Ternix36::KindADPlug);
-    command.append(lastState == 0 ? TargetOn : TargetOff);
-    _SendCommand(command, Ternix36::CommandPort(Ternix36::KindADPlug));
+    _SendCommand(ADPlugWire_t::_SwitchCommand(!lastOn), ADPlugWire_t::Port);
 }

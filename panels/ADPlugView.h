@@ -19,9 +19,9 @@ private slots:
     void _Switch();
 
 private:
-    // Byte 4 of the latest report: zero off, anything else on. Only reports set
-    // it, so two presses without a report in between ask for the same state.
-    quint8 lastState = 0;
+    // The state of the latest report. Only reports set it, so two presses
+    // without a report in between ask for the same state.
+    bool lastOn = false;
     QLabel *apparentPowerLabel;
     QLabel *realPowerLabel;
     QPushButton *switchButton;

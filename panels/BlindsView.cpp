@@ -1,18 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panels/BlindsView.h"
 
-#include "protocol/Protocol.h"
 #include "protocol/ReportReader.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-
-// Blinds report: the state in byte 3 and nothing after it, so no name trailer.
-// Drive command: C0 21 01 and the direction asked for, or 00 to stop.
-namespace {
-constexpr qint64 StateOffset = 3;
-} // namespace
 
 BlindsView_t::BlindsView_t(const QHostAddress &sender, const QByteArray &datagram)
     : ItemView_t(sender, {"Blinds", 105, 5, 3})
@@ -41,7 +34,7 @@ void BlindsView_t::_DataRead(const QByteArray &datagram) {
     if (!report._IsReport())
         return;
 
-    blindsState = report._S8(StateOffset);
+    blindsState = BlindsWire_t::_State(report);
     switch (blindsState) {
     case _BlindOff:
         _ShowTitlePalette(offPalette);
@@ -66,10 +59,9 @@ void BlindsView_t::_DataRead(const QByteArray &datagram) {
 }
 
 void BlindsView_t::_SwitchX(_BlindDir ondir) {
-    QByteArray command = Ternix36::CommandHeader(Ternix36::OpRequest, Ternix36::KindBlinds);
     // Still blinds start in the direction asked for; moving ones stop.
-    command.append(char(blindsState == _BlindOff ? ondir : _BlindOff));
-    _SendCommand(command, Ternix36::CommandPort(Ternix36::KindBlinds));
+    _SendCommand(BlindsWire_t::_DriveCommand(qint8(blindsState == _BlindOff ? ondir : _BlindOff)),
+                 BlindsWire_t::Port);
 }
 
 void BlindsView_t::_SwitchUp() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "panels/ItemView.h"
+#include "protocol/BlindsWire.h"
 
 class QPushButton;
 
@@ -11,8 +12,11 @@ class BlindsView_t : public ItemView_t {
     Q_OBJECT
 
 public:
-    // The codes of byte 3 in the drive command and in the report; 2 is unused.
-    enum _BlindDir { _BlindOff = 0, _BlindDown = 1, _BlindUp = 3 };
+    enum _BlindDir {
+        _BlindOff = BlindsWire_t::Off,
+        _BlindDown = BlindsWire_t::Down,
+        _BlindUp = BlindsWire_t::Up
+    };
     Q_ENUM(_BlindDir)
 
     BlindsView_t(const QHostAddress &sender, const QByteArray &datagram);

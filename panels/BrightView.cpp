@@ -1,31 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panels/BrightView.h"
 
-#include "protocol/Protocol.h"
+#include "protocol/BrightWire.h"
 #include "protocol/ReportReader.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QtEndian>
 
-// Sensor report: temperature in tenths of a degree at bytes 4..7 and brightness
-// at 8..11, both signed 32-bit at fixed places whatever N says; N only locates
-// the name trailer. Both kinds (0x0111, 0x0112) are commanded as 0x0111.
-//
-// Configuration command: 80 11 01, then measure interval (u16), poll interval
-// (u16), delta temperature in tenths (s32) and delta brightness (s32).
 namespace {
-constexpr qint64 TemperatureOffset = 4;
-constexpr qint64 BrightnessOffset = 8;
-
-constexpr int ConfigureSize = 15;
-constexpr int MeasureIntervalOffset = 3;
-constexpr int PollIntervalOffset = 5;
-constexpr int DeltaTemperatureOffset = 7;
-constexpr int DeltaBrightnessOffset = 11;
-
 constexpr int ValueWidth = 100;
 constexpr int FieldWidth = 60;
 
@@ -98,37 +82,22 @@ void BrightView_t::_DataRead(const QByteArray &datagram) {
         return;
 
     // Whole degrees, truncated toward zero: -9 tenths show as 0.
-    const qint32 tenths = report._S32(TemperatureOffset);
-    _SetFittedText(temperatureLabel, QString::number(tenths / 10) + QStringLiteral(" \u00B0C"),
+    const BrightWire_t::Reading_t reading = BrightWire_t::_Read(report);
+    _SetFittedText(temperatureLabel,
+                   QString::number(reading.temperatureTenths / 10) + QStringLiteral(" \u00B0C"),
                    ValueWidth);
-    _SetFittedText(brightnessLabel, QString::number(report._S32(BrightnessOffset)), ValueWidth);
+    _SetFittedText(brightnessLabel, QString::number(reading.brightness), ValueWidth);
 
     nameLabel->setText(report._NodeName());
 }
 
 void BrightView_t::_Poll() {
-    _SendCommand(Ternix36::CommandHeader(Ternix36::OpRequest, Ternix36::KindBright),
-                 Ternix36::CommandPort(Ternix36::KindBright));
+    _SendCommand(BrightWire_t::_PollCommand(), BrightWire_t::Port);
 }
 
 void BrightView_t::_Configure() {
-    QByteArray command(ConfigureSize, '\0');
-    command.replace(0, Ternix36::HeaderSize,
-                    Ternix36::CommandHeader(Ternix36::OpConfigure, Ternix36::KindBright));
-
-    const qint32 measureInterval = _FieldValue(measureIntervalField);
-    const qint32 pollInterval = _FieldValue(pollIntervalField);
-    const qint32 deltaTemperature = _FieldValue(deltaTemperatureField);
-    const qint32 deltaBrightness = _FieldValue(deltaBrightnessField);
-
-    uchar *bytes = reinterpret_cast<uchar *>(command.data());
-    // The intervals keep their low 16 bits: -1 goes out as FF FF.
-    qToLittleEndian(quint16(measureInterval), bytes + MeasureIntervalOffset);
-    qToLittleEndian(quint16(pollInterval), bytes + PollIntervalOffset);
-    // Tenths of a degree, like the report; wraps in unsigned arithmetic rather
-    // than overflowing a signed multiplication.
-    qToLittleEndian(quint32(deltaTemperature) * 10u, bytes + DeltaTemperatureOffset);
-    qToLittleEndian(quint32(deltaBrightness), bytes + DeltaBrightnessOffset);
-
-    _SendCommand(command, Ternix36::CommandPort(Ternix36::KindBright));
+    _SendCommand(BrightWire_t::_ConfigureCommand(
+                     _FieldValue(measureIntervalField), _FieldValue(pollIntervalField),
+                     _FieldValue(deltaTemperatureField), _FieldValue(deltaBrightnessField)),
+                 BrightWire_t::Port);
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panels/DimmerView.h"
 
-#include "protocol/Protocol.h"
+#include "protocol/DimmerWire.h"
 #include "protocol/ReportReader.h"
 
 #include <QGridLayout>
@@ -9,25 +9,13 @@
 #include <QSlider>
 #include <QTimer>
 
-// Dimmer report: the level in percent in bits 0..6 of byte 4, then the name
-// trailer. Level command: C0 30 01, 01, then the level with bit 7 set.
-namespace {
-constexpr qint64 LevelOffset = 4;
-constexpr quint8 LevelMask = 0x7F;
-constexpr char LevelCount = 0x01;
-constexpr int LevelFlag = 0x80;
-constexpr int MaximumLevel = 100;
-// Consecutive level commands are at least this far apart while the slider moves.
-constexpr int RateLimitMs = 200;
-} // namespace
-
 DimmerView_t::DimmerView_t(const QHostAddress &sender, const QByteArray &datagram)
     : ItemView_t(sender, {"Dimmer", 115, 8, 4}) {
     levelLabel = _CentredLabel();
     slider = new QSlider(Qt::Horizontal);
-    slider->setMaximum(MaximumLevel);
+    slider->setMaximum(DimmerWire_t::MaximumLevel);
     timer = new QTimer(this);
-    timer->setInterval(RateLimitMs);
+    timer->setInterval(DimmerWire_t::LevelIntervalMs);
     connect(slider, &QSlider::valueChanged, this, qOverload<int>(&DimmerView_t::_Poll));
     connect(timer, &QTimer::timeout, this, &DimmerView_t::_Timeout);
 
@@ -47,7 +35,7 @@ void DimmerView_t::_DataRead(const QByteArray &datagram) {
     if (!report._IsReport())
         return;
 
-    const int level = report._U8(LevelOffset) & LevelMask;
+    const int level = DimmerWire_t::_Level(report);
     levelLabel->setText(QString::number(level) + QStringLiteral(" %"));
     nameLabel->setText(report._NodeName());
 }
@@ -73,8 +61,5 @@ void DimmerView_t::_Timeout() {
 
 void DimmerView_t::_SendLevel(int level) {
     lastSentLevel = level;
-    QByteArray command = Ternix36::CommandHeader(Ternix36::OpRequest, Ternix36::KindDimmer);
-    command.append(LevelCount);
-    command.append(char(quint8(level | LevelFlag)));
-    _SendCommand(command, Ternix36::CommandPort(Ternix36::KindDimmer));
+    _SendCommand(DimmerWire_t::_LevelCommand(level), DimmerWire_t::Port);
 }

@@ -2,20 +2,12 @@
 #include "panels/PlugView.h"
 
 #include "panels/PowerText.h"
-#include "protocol/Protocol.h"
+#include "protocol/PlugWire.h"
 #include "protocol/ReportReader.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-
-// Plug report: N at byte 3 (non-zero while readings are present), then real
-// and apparent power as signed 32-bit hundredths of a watt, then the name
-// trailer. The switch command is the bare header; the plug toggles.
-namespace {
-constexpr qint64 RealPowerOffset = 4;
-constexpr qint64 ApparentPowerOffset = 8;
-} // namespace
 
 PlugView_t::PlugView_t(const QHostAddress &sender, const QByteArray &datagram)
     : ItemView_t(sender, {"Plug", 105, 5, 3})
@@ -49,20 +41,14 @@ void PlugView_t::_DataRead(const QByteArray &datagram) {
     if (!report._IsReport())
         return;
 
-    const bool hasReadings = report._DataBlockSize() != 0;
-    _ShowTitlePalette(hasReadings ? onPalette : offPalette);
-
-    const qint32 realPower = hasReadings ? report._S32(RealPowerOffset) : 0;
-    // The apparent power means nothing while the plug draws no real power.
-    const qint32 apparentPower =
-        (hasReadings && realPower != 0) ? report._S32(ApparentPowerOffset) : 0;
-    realPowerLabel->setText(_PowerText(realPower));
-    apparentPowerLabel->setText(_PowerText(apparentPower));
+    const PlugWire_t::Reading_t reading = PlugWire_t::_Read(report);
+    _ShowTitlePalette(reading.hasReadings ? onPalette : offPalette);
+    realPowerLabel->setText(_PowerText(reading.realPower));
+    apparentPowerLabel->setText(_PowerText(reading.apparentPower));
 
     nameLabel->setText(report._NodeName());
 }
 
 void PlugView_t::_Switch() {
-    _SendCommand(Ternix36::CommandHeader(Ternix36::OpRequest, Ternix36::KindPlug),
-                 Ternix36::CommandPort(Ternix36::KindPlug));
+    _SendCommand(PlugWire_t::_SwitchCommand(), PlugWire_t::Port);
 }

@@ -2,8 +2,8 @@
 #pragma once
 
 // What every TERNIX36 datagram shares: ports, the three-byte header, the node
-// kinds and the discovery probe. Each kind's payload is described next to the
-// panel that reads and writes it.
+// kinds and the discovery probe. Each kind's reports and commands are in its
+// own file here (PlugWire.h, ADPlugWire.h, BrightWire.h, DimmerWire.h, BlindsWire.h).
 
 #include <QByteArray>
 #include <QHostAddress>

@@ -24,8 +24,10 @@ clang_runtime() {
 # dpkg-dev and file: the package's dependencies (dpkg-shlibdeps); desktop-file-utils
 # and appstream: the package test's checks of the menu entry and the metainfo;
 # tshark (with dumpcap): the dissector's tests and the end-to-end capture;
-# qt6-base-private-dev: a test turns accessibility on as a screen reader does.
-packages="g++ cmake make qt6-base-dev qt6-base-private-dev iproute2 xvfb xauth dpkg-dev file desktop-file-utils appstream tshark $*"
+# qt6-base-private-dev: a test turns accessibility on as a screen reader does;
+# libmosquitto-dev and pkgconf: the MQTT bridge; mosquitto and mosquitto-clients: its tests' broker.
+packages="g++ cmake make qt6-base-dev qt6-base-private-dev iproute2 xvfb xauth dpkg-dev file desktop-file-utils appstream tshark"
+packages="$packages libmosquitto-dev pkgconf mosquitto mosquitto-clients $*"
 if $sanitizers; then
     packages="$packages $(clang_runtime)"
 fi

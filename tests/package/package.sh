@@ -41,6 +41,13 @@ for program in $programs; do
     [ -x "$usr/bin/$program" ] || fail "usr/bin/$program missing"
     gzip -t "$usr/share/man/man1/$program.1.gz" || fail "man page of $program missing"
 done
+if [ -e "$usr/bin/ternix36-bridge" ]; then
+    unit=$usr/lib/systemd/system/ternix36-bridge@.service
+    [ -f "$unit" ] || fail "no systemd unit for the bridge"
+    started=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")
+    [ -x "$root$started" ] || fail "the bridge's unit starts '$started', which the package does not hold"
+    grep -qx 'DynamicUser=yes' "$unit" || fail "the bridge's unit does not run as a dynamic user"
+fi
 [ -f "$usr/share/doc/ternix36-control/copyright" ] || fail "copyright file missing"
 gzip -t "$usr/share/doc/ternix36-control/changelog.gz" || fail "changelog missing"
 

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "protocol/Liveness.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class ReportReader_t;
+
+// One node as the hub sees it: its readings as a JSON state, the entities it
+// offers for discovery, and the commands the hub may give it. Each kind is a
+// subclass; all wire facts come from the kind's file in protocol/.
+class Device_t : public QObject {
+public:
+    // Sends a command to the node at the given port.
+    using Sender_t = std::function<void(const QByteArray &command, quint16 port)>;
+
+    // One discovered entity: the component ("switch", "sensor"...), its object
+    // id within the node, and its own configuration keys; the bridge adds the
+    // topics' common keys, the availability and the device block.
+    struct Entity_t {
+        QString component;
+        QString object;
+        QJsonObject config;
+        bool readsState = true;     // gets the node's state topic
+        bool takesCommands = false; // gets a command topic of its own
+    };
+
+    // What a command topic's payload did.
+    enum class Command_t { Sent, NothingToDo, Malformed };
+
+    // id: the node's address without scope, as text; model: "TERNIX36 Plug"...
+    Device_t(const QString &id, const QString &model, const Sender_t &send,
+             QObject *parent = nullptr);
+
+    const QString &_Id() const { return id; }
+    const QString &_Model() const { return model; }
+    // The name from the latest report; empty until a report names the node.
+    const QString &_Name() const { return name; }
+
+    // A report from the node, at least the three header bytes long.
+    virtual void _Read(const ReportReader_t &report) = 0;
+    // The readings of the latest report, published retained as the node's state.
+    virtual QJsonObject _State() const = 0;
+    virtual QList<Entity_t> _Entities() const = 0;
+    // A payload on the command topic of one of the node's objects.
+    virtual Command_t _Command(const QString &object, const QByteArray &payload) = 0;
+
+    Liveness_t liveness;
+
+protected:
+    void _Send(const QByteArray &command, quint16 port) const { send(command, port); }
+    // A JSON state value for a power reading in hundredths of a watt.
+    static double _Watts(qint32 hundredths) { return hundredths / 100.0; }
+    // The common keys of a sensor that reads one field of the state.
+    static QJsonObject _Sensor(const QString &name, const QString &deviceClass, const QString &unit,
+                               const QString &field);
+
+    QString name;
+
+private:
+    QString id;
+    QString model;
+    Sender_t send;
+};

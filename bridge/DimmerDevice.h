@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "bridge/Device.h"
+
+class LevelLimiter_t;
+
+// The dimmer: a light with brightness 0..100 (Home Assistant's JSON schema).
+// Levels go out rate-limited as the panel's slider sends them; nothing is sent
+// before the hub asks for a level.
+class DimmerDevice_t : public Device_t {
+public:
+    DimmerDevice_t(const QString &id, const Sender_t &send, QObject *parent = nullptr);
+
+    void _Read(const ReportReader_t &report) override;
+    QJsonObject _State() const override;
+    QList<Entity_t> _Entities() const override;
+    Command_t _Command(const QString &object, const QByteArray &payload) override;
+
+private:
+    int level = 0;
+    // What "ON" without a brightness turns the light on to.
+    int lastOnLevel;
+    LevelLimiter_t *limiter;
+};
