@@ -9,6 +9,7 @@
 #include "protocol/Route.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFrame>
@@ -42,10 +43,15 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     toolBar->addWidget(interfaceBox);
     _FillInterfaceBox();
 
+    // Qt on Linux names a combo box after its current item ("enp3s0").
+    interfaceBox->setAccessibleDescription(tr("Network interface on which the nodes are found"));
+
     QAction *scanAction = toolBar->addAction(tr("Scan"));
     connect(scanAction, &QAction::triggered, this, &MainWindow_t::_Scan);
     QAction *exitAction = toolBar->addAction(tr("Exit"));
     connect(exitAction, &QAction::triggered, this, &MainWindow_t::close);
+    _GiveKeys(scanAction, QKeySequence::Refresh);
+    _GiveKeys(exitAction, QKeySequence::Quit);
     // Only now, so that filling the box sends no probe.
     connect(interfaceBox, &QComboBox::currentIndexChanged, this, &MainWindow_t::_Scan);
 
@@ -60,6 +66,11 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     panelContainer->setAttribute(Qt::WA_StaticContents);
     scrollArea->setWidget(panelContainer);
     setCentralWidget(scrollArea);
+    // Whatever moves the focus (Tab, a screen reader), the focused control stays in view.
+    connect(qApp, &QApplication::focusChanged, scrollArea, [scrollArea](QWidget *, QWidget *now) {
+        if (now && scrollArea->widget()->isAncestorOf(now))
+            scrollArea->ensureWidgetVisible(now);
+    });
 
     receiveSocket = new QUdpSocket(this);
     if (!receiveSocket->bind(QHostAddress::AnyIPv6, Ternix36::ProgramPort,
@@ -74,6 +85,14 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
 
     // The first probe leaves before the window is shown; answers wait in the socket.
     _Scan();
+}
+
+void MainWindow_t::_GiveKeys(QAction *action, QKeySequence::StandardKey key) {
+    action->setShortcuts(key);
+    const QKeySequence shortcut = action->shortcut();
+    if (!shortcut.isEmpty())
+        action->setToolTip(QStringLiteral("%1 (%2)").arg(
+            action->text(), shortcut.toString(QKeySequence::NativeText)));
 }
 
 void MainWindow_t::_FillInterfaceBox() {

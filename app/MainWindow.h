@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QString>
 
 class ItemView_t;
+class QAction;
 class QComboBox;
 class QFrame;
 class QUdpSocket;
@@ -28,6 +30,8 @@ private slots:
 
 private:
     void _FillInterfaceBox();
+    // The desktop's keys for the action, named in its tooltip.
+    static void _GiveKeys(QAction *action, QKeySequence::StandardKey key);
     void _ShowPortTaken();
 
     QUdpSocket *receiveSocket;
