@@ -50,8 +50,8 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     connect(scanAction, &QAction::triggered, this, &MainWindow_t::_Scan);
     QAction *exitAction = toolBar->addAction(tr("Exit"));
     connect(exitAction, &QAction::triggered, this, &MainWindow_t::close);
-    _GiveKeys(scanAction, QKeySequence::Refresh);
-    _GiveKeys(exitAction, QKeySequence::Quit);
+    _GiveKeys(scanAction, QKeySequence::Refresh, Qt::Key_F5);
+    _GiveKeys(exitAction, QKeySequence::Quit, Qt::CTRL | Qt::Key_Q);
     // Only now, so that filling the box sends no probe.
     connect(interfaceBox, &QComboBox::currentIndexChanged, this, &MainWindow_t::_Scan);
 
@@ -87,12 +87,13 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     _Scan();
 }
 
-void MainWindow_t::_GiveKeys(QAction *action, QKeySequence::StandardKey key) {
-    action->setShortcuts(key);
-    const QKeySequence shortcut = action->shortcut();
-    if (!shortcut.isEmpty())
-        action->setToolTip(QStringLiteral("%1 (%2)").arg(
-            action->text(), shortcut.toString(QKeySequence::NativeText)));
+void MainWindow_t::_GiveKeys(QAction *action, QKeySequence::StandardKey key,
+                             const QKeySequence &otherwise) {
+    // A desktop of the Windows kind knows no Quit key.
+    const QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+    action->setShortcuts(keys.isEmpty() ? QList<QKeySequence>{otherwise} : keys);
+    action->setToolTip(QStringLiteral("%1 (%2)").arg(
+        action->text(), action->shortcut().toString(QKeySequence::NativeText)));
 }
 
 void MainWindow_t::_FillInterfaceBox() {

@@ -30,8 +30,10 @@ private slots:
 
 private:
     void _FillInterfaceBox();
-    // The desktop's keys for the action, named in its tooltip.
-    static void _GiveKeys(QAction *action, QKeySequence::StandardKey key);
+    // The desktop's keys for the action (or `otherwise` where it has none),
+    // named in its tooltip.
+    static void _GiveKeys(QAction *action, QKeySequence::StandardKey key,
+                          const QKeySequence &otherwise);
     void _ShowPortTaken();
 
     QUdpSocket *receiveSocket;

@@ -2,17 +2,21 @@
 #include "app/InterfaceList.h"
 #include "app/MainWindow.h"
 #include "panels/ItemView.h"
+#include "panels/PlugView.h"
 #include "protocol/NodeMap.h"
 
 #include "FreeSender.h"
 #include "TestSupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QNetworkInterface>
 #include <QProcess>
+#include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -50,7 +54,10 @@ private slots:
     void waitingDatagramsAreRoutedInOneTurn();
     void burstOfAnswersIsKept();
     void probesOnTheChosenInterface();
+    void exitClosesTheWindow_data();
     void exitClosesTheWindow();
+    void tabKeepsTheFocusInView_data();
+    void tabKeepsTheFocusInView();
 };
 
 void TestMainWindow::layoutOfTheWindow() {
@@ -66,6 +73,12 @@ void TestMainWindow::layoutOfTheWindow() {
     QVERIFY(box);
     QCOMPARE(actions[1]->text(), QStringLiteral("Scan"));
     QCOMPARE(actions[2]->text(), QStringLiteral("Exit"));
+    QCOMPARE(actions[1]->toolTip(), QStringLiteral("Scan (F5)"));
+    QCOMPARE(actions[2]->toolTip(), QStringLiteral("Exit (Ctrl+Q)"));
+    // Qt names a combo box after its current item; the description says what it is.
+    QVERIFY(QAccessible::queryAccessibleInterface(box)
+                ->text(QAccessible::Description)
+                .contains(QStringLiteral("interface")));
 
     const QList<InterfaceChoice_t> expected = _UsableInterfaces(_DescribeAllInterfaces());
     QCOMPARE(box->count(), expected.size());
@@ -252,22 +265,86 @@ void TestMainWindow::probesOnTheChosenInterface() {
     QCOMPARE(probes.size(), 2);
     QCOMPARE(countOn(probes, {chosen}), 1);
 
+    // So does the desktop's Refresh key, once per press.
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_F5);
+    probes = collect();
+    QCOMPARE(probes.size(), 2);
+    QCOMPARE(countOn(probes, {chosen}), 1);
+    QCOMPARE(probes[0].data(), hex("00 01 02 03 04 05 06 07 08 09"));
+
     for (const char *end : {"pa0", "pb0"})
         ip(QStringLiteral("link del %1").arg(QLatin1String(end)));
 }
 
+void TestMainWindow::exitClosesTheWindow_data() {
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("Exit") << false;
+    QTest::newRow("Ctrl+Q") << true;
+}
+
 void TestMainWindow::exitClosesTheWindow() {
+    QFETCH(bool, byKey);
     MainWindow_t window;
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
 
-    // "Exit" closes the last window, which ends the event loop with 0; a
-    // loop that is still running after 10 s ends with 1 instead.
+    // "Exit" (or the desktop's Quit key) closes the last window, which ends
+    // the event loop with 0; a loop that is still running after 10 s ends
+    // with 1 instead.
     QAction *exit = window.findChild<QToolBar *>()->actions()[2];
-    QTimer::singleShot(0, exit, &QAction::trigger);
+    if (byKey)
+        QTimer::singleShot(0, &window,
+                           [&window] { QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier); });
+    else
+        QTimer::singleShot(0, exit, &QAction::trigger);
     QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(!window.isVisible());
+}
+
+void TestMainWindow::tabKeepsTheFocusInView_data() {
+    QTest::addColumn<int>("panels");
+    QTest::newRow("20") << 20;
+    QTest::newRow("3,000") << 3000;
+}
+
+void TestMainWindow::tabKeepsTheFocusInView() {
+    QFETCH(int, panels);
+    MainWindow_t window;
+    window.resize(800, 600);
+    QList<QPushButton *> buttons;
+    for (int i = 0; i < panels; ++i) {
+        auto *panel = new PlugView_t(QHostAddress(QStringLiteral("fe80::%1").arg(i + 1, 0, 16)),
+                                     hex("00 10 01 00 00"));
+        window._AddItem(panel);
+        buttons.append(panel->findChild<QPushButton *>());
+    }
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto *scrollArea = qobject_cast<QScrollArea *>(window.centralWidget());
+    const auto inView = [scrollArea](QWidget *widget) {
+        const QRect place(widget->mapTo(scrollArea->viewport(), QPoint()), widget->size());
+        return scrollArea->viewport()->rect().contains(place);
+    };
+
+    // From the top, Tab by Tab down to the last panel, and Tab from far down
+    // the column while the view is back at the top.
+    buttons.first()->setFocus();
+    for (int i = 1; i < qMin(panels, 12); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), buttons[i]);
+        QVERIFY(inView(buttons[i]));
+    }
+    buttons[panels - 2]->setFocus();
+    scrollArea->verticalScrollBar()->setValue(0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), buttons.last());
+    QVERIFY(inView(buttons.last()));
 }
 
 QTEST_MAIN(TestMainWindow)
