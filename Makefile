@@ -35,10 +35,12 @@ demo: build
 demo-bridge: build
 	@scripts/demo-bridge.sh $(BUILD_DIR)
 
-# The README's picture of the window, docs/screenshot.png: the demo's nodes on
-# a private Xvfb display (needs xvfb, imagemagick and xdotool).
+# The README's pictures of the window, docs/screenshot.png and, under a dark
+# colour scheme at 11 pt, docs/screenshot-dark.png: the demo's nodes on a
+# private Xvfb display (needs xvfb, imagemagick, xdotool and qt6ct).
 screenshot: build
 	@scripts/screenshot.sh --program $(BUILD_DIR)/ternix36-control
+	@scripts/screenshot.sh --program $(BUILD_DIR)/ternix36-control --dark
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --parallel $(JOBS)

@@ -14,6 +14,7 @@
 #include "protocol/Route.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFrame>
@@ -48,10 +49,15 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     toolBar->addWidget(interfaceBox);
     _FillInterfaceBox();
 
+    // Qt on Linux names a combo box after its current item ("enp3s0").
+    interfaceBox->setAccessibleDescription(tr("Network interface on which the nodes are found"));
+
     QAction *scanAction = toolBar->addAction(tr("Scan"));
     connect(scanAction, &QAction::triggered, this, &MainWindow_t::_Scan);
     QAction *exitAction = toolBar->addAction(tr("Exit"));
     connect(exitAction, &QAction::triggered, this, &MainWindow_t::close);
+    _GiveKeys(scanAction, QKeySequence::Refresh, Qt::Key_F5);
+    _GiveKeys(exitAction, QKeySequence::Quit, Qt::CTRL | Qt::Key_Q);
     // Only now, so that filling the box sends no probe.
     connect(interfaceBox, &QComboBox::currentIndexChanged, this, &MainWindow_t::_Scan);
 
@@ -70,6 +76,11 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     setCentralWidget(scrollArea);
     _AddFindField(toolBar, scrollArea);
     PanelAccessible_t::_Install();
+    // Whatever moves the focus (Tab, a screen reader), the focused control stays in view.
+    connect(qApp, &QApplication::focusChanged, scrollArea, [scrollArea](QWidget *, QWidget *now) {
+        if (now && scrollArea->widget()->isAncestorOf(now))
+            scrollArea->ensureWidgetVisible(now);
+    });
 
     receiveSocket = new QUdpSocket(this);
     if (!receiveSocket->bind(QHostAddress::AnyIPv6, Ternix36::ProgramPort,
@@ -84,6 +95,15 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
 
     // The first probe leaves before the window is shown; answers wait in the socket.
     _Scan();
+}
+
+void MainWindow_t::_GiveKeys(QAction *action, QKeySequence::StandardKey key,
+                             const QKeySequence &otherwise) {
+    // A desktop of the Windows kind knows no Quit key.
+    const QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+    action->setShortcuts(keys.isEmpty() ? QList<QKeySequence>{otherwise} : keys);
+    action->setToolTip(QStringLiteral("%1 (%2)").arg(
+        action->text(), action->shortcut().toString(QKeySequence::NativeText)));
 }
 
 void MainWindow_t::_FillInterfaceBox() {

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QKeySequence>
 #include <QList>
 #include <QMainWindow>
 #include <QString>
 
 class FindField_t;
 class ItemView_t;
+class QAction;
 class QComboBox;
 class QFrame;
 class QScrollArea;
@@ -38,6 +40,10 @@ private slots:
 
 private:
     void _FillInterfaceBox();
+    // The desktop's keys for the action (or `otherwise` where it has none),
+    // named in its tooltip.
+    static void _GiveKeys(QAction *action, QKeySequence::StandardKey key,
+                          const QKeySequence &otherwise);
     void _ShowPortTaken();
     void _OpenProbeWindow();
     void _AddFindField(QToolBar *toolBar, QScrollArea *scrollArea);

@@ -18,19 +18,19 @@ ADPlugView_t::ADPlugView_t(const QHostAddress &sender, const QByteArray &datagra
     , onPalette(_TitlePalette(Qt::yellow))
     , offPalette(_TitlePalette(Qt::gray)) {
     switchButton = new QPushButton(tr("Switch"));
-    switchButton->setFixedSize(60, 60);
+    _FixSize(switchButton, {60, 60});
     apparentPowerLabel = _CentredLabel();
-    apparentPowerLabel->setFixedWidth(PowerLabelWidth);
+    _FixSize(apparentPowerLabel, {PowerLabelWidth, 0});
     realPowerLabel = _CentredLabel();
-    realPowerLabel->setFixedWidth(PowerLabelWidth);
+    _FixSize(realPowerLabel, {PowerLabelWidth, 0});
     connect(switchButton, &QPushButton::clicked, this, &ADPlugView_t::_Switch);
 
-    const QFont valueFont = _ValueFont(realPowerLabel);
-    apparentPowerLabel->setFont(valueFont);
-    realPowerLabel->setFont(valueFont);
+    _UseValueFont({realPowerLabel, apparentPowerLabel});
 
     QLabel *apparentCaption = _Caption(tr("Apparent"));
     QLabel *realCaption = _Caption(tr("Real"));
+    apparentPowerLabel->setAccessibleDescription(apparentCaption->text());
+    realPowerLabel->setAccessibleDescription(realCaption->text());
 
     _PlaceCommonFrame();
     grid->addWidget(apparentPowerLabel, 1, 2, 2, 1);
@@ -39,6 +39,7 @@ ADPlugView_t::ADPlugView_t(const QHostAddress &sender, const QByteArray &datagra
     grid->addWidget(realCaption, 3, 3, 1, 1);
     grid->addWidget(switchButton, 1, 4, 3, 1);
 
+    _FitToDesktop();
     _DataRead(datagram);
 }
 

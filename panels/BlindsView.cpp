@@ -17,13 +17,15 @@ BlindsView_t::BlindsView_t(const QHostAddress &sender, const QByteArray &datagra
     connect(upButton, &QPushButton::clicked, this, &BlindsView_t::_SwitchUp);
     connect(downButton, &QPushButton::clicked, this, &BlindsView_t::_SwitchDown);
     stateLabel = _CentredLabel();
-    stateLabel->setFont(_ValueFont(stateLabel));
+    _UseValueFont({stateLabel});
+    stateLabel->setAccessibleDescription(tr("State"));
 
     _PlaceCommonFrame();
     grid->addWidget(stateLabel, 1, 2, 2, 1);
     grid->addWidget(upButton, 1, 3, 3, 1);
     grid->addWidget(downButton, 1, 4, 3, 1);
 
+    _FitToDesktop();
     _DataRead(datagram);
 }
 

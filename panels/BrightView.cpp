@@ -22,31 +22,29 @@ qint32 _FieldValue(const QLineEdit *field) {
 }
 
 QLineEdit *_Field() {
-    auto *field = new QLineEdit(QStringLiteral("0"));
-    field->setFixedWidth(FieldWidth);
-    return field;
+    return new QLineEdit(QStringLiteral("0"));
 }
 } // namespace
 
 BrightView_t::BrightView_t(const QHostAddress &sender, const QByteArray &datagram)
     : ItemView_t(sender, {"Bright", 115, 8, 4}) {
     pollButton = new QPushButton(tr("Poll"));
-    pollButton->setFixedSize(60, 60);
+    _FixSize(pollButton, {60, 60});
     brightnessLabel = _CentredLabel();
-    brightnessLabel->setFixedWidth(ValueWidth);
+    _FixSize(brightnessLabel, {ValueWidth, 0});
     temperatureLabel = _CentredLabel();
-    temperatureLabel->setFixedWidth(ValueWidth);
+    _FixSize(temperatureLabel, {ValueWidth, 0});
     configureButton = new QPushButton(tr("Configure"));
-    configureButton->setFixedSize(60, 20);
+    _FixSize(configureButton, {60, 20});
     connect(pollButton, &QPushButton::clicked, this, &BrightView_t::_Poll);
     connect(configureButton, &QPushButton::clicked, this, &BrightView_t::_Configure);
 
-    const QFont valueFont = _ValueFont(temperatureLabel);
-    brightnessLabel->setFont(valueFont);
-    temperatureLabel->setFont(valueFont);
+    _UseValueFont({temperatureLabel, brightnessLabel});
 
     QLabel *brightnessCaption = _Caption(tr("Brightness"));
     QLabel *temperatureCaption = _Caption(tr("Temperature"));
+    brightnessLabel->setAccessibleDescription(brightnessCaption->text());
+    temperatureLabel->setAccessibleDescription(temperatureCaption->text());
     auto *pollIntervalCaption = new QLabel(tr("Poll Intervall"));
     auto *measureIntervalCaption = new QLabel(tr("Measure Intervall"));
     auto *deltaTemperatureCaption = new QLabel(tr("Delta Temperature"));
@@ -55,6 +53,15 @@ BrightView_t::BrightView_t(const QHostAddress &sender, const QByteArray &datagra
     measureIntervalField = _Field();
     deltaTemperatureField = _Field();
     deltaBrightnessField = _Field();
+    // Each field is named by its caption, for assistive technology.
+    const QList<QLabel *> fieldCaptions = {pollIntervalCaption, measureIntervalCaption,
+                                           deltaTemperatureCaption, deltaBrightnessCaption};
+    const QList<QLineEdit *> fields = {pollIntervalField, measureIntervalField,
+                                       deltaTemperatureField, deltaBrightnessField};
+    for (int i = 0; i < fields.size(); ++i) {
+        _FixSize(fields[i], {FieldWidth, 0});
+        fieldCaptions[i]->setBuddy(fields[i]);
+    }
 
     _PlaceCommonFrame();
     grid->addWidget(brightnessLabel, 1, 2, 2, 1);
@@ -72,6 +79,7 @@ BrightView_t::BrightView_t(const QHostAddress &sender, const QByteArray &datagra
     grid->addWidget(pollButton, 1, 6, 3, 1);
     grid->addWidget(configureButton, 4, 6);
 
+    _FitToDesktop();
     _DataRead(datagram);
 }
 

@@ -14,6 +14,8 @@ DimmerView_t::DimmerView_t(const QHostAddress &sender, const QByteArray &datagra
     levelLabel = _CentredLabel();
     slider = new QSlider(Qt::Horizontal);
     slider->setMaximum(DimmerWire_t::MaximumLevel);
+    slider->setAccessibleName(tr("Level"));
+    levelLabel->setAccessibleDescription(tr("Reported level"));
     timer = new QTimer(this);
     timer->setInterval(DimmerWire_t::LevelIntervalMs);
     connect(slider, &QSlider::valueChanged, this, qOverload<int>(&DimmerView_t::_Poll));
@@ -23,6 +25,7 @@ DimmerView_t::DimmerView_t(const QHostAddress &sender, const QByteArray &datagra
     grid->addWidget(slider, 1, 2, 2, 1);
     grid->addWidget(levelLabel, 4, 2);
 
+    _FitToDesktop();
     _DataRead(datagram);
     // Once the first report is shown, the node gets the slider's start position.
     _SendLevel(0);

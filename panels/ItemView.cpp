@@ -2,20 +2,75 @@
 #include "panels/ItemView.h"
 
 #include "app/MainWindow.h"
+#include "panels/Contrast.h"
+#include "panels/NodeNameLabel.h"
 #include "panels/PanelAccessible.h"
 #include "panels/PanelGrid.h"
 #include "panels/PanelMark.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QBrush>
+#include <QEvent>
 #include <QFont>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHash>
 #include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
 #include <QUdpSocket>
 
 namespace {
 constexpr Qt::Alignment Centred = Qt::AlignHCenter | Qt::AlignVCenter;
 constexpr int EmptyFrameSide = 70;
+constexpr QPalette::ColorGroup Groups[] = {QPalette::Active, QPalette::Inactive,
+                                           QPalette::Disabled};
+// Letters from the top of an "l" to the foot of a "g": what a row must hold
+// for its text to lose none of them.
+const QString InkSample = QStringLiteral("lg0");
+// A field keeps room for the largest interval, whatever the font.
+const QString FieldSample = QStringLiteral("65535");
+// QLineEdit's own room between its frame and its text, on either side.
+constexpr int FieldTextMargin = 2;
+
+// What the widget's text needs; zero where the grid alone decides.
+QSize _TextNeed(QWidget *widget) {
+    const QFontMetrics metrics = widget->fontMetrics();
+    const int frame = widget->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, widget);
+    if (auto *button = qobject_cast<QAbstractButton *>(widget))
+        return QSize(metrics.horizontalAdvance(QString(button->text()).remove(QLatin1Char('&'))),
+                     metrics.height()) +
+               QSize(2 * frame, 2 * frame);
+    if (auto *field = qobject_cast<QLineEdit *>(widget)) {
+        const QMargins margins = field->textMargins();
+        return QSize(metrics.horizontalAdvance(FieldSample) + margins.left() + margins.right() +
+                         2 * (frame + FieldTextMargin),
+                     0);
+    }
+    return QSize();
+}
+
+// What a widget asks of the rows it stands in.
+int _RowNeed(const QWidget *widget, bool wholeLines) {
+    const bool fixedHeight = widget->minimumHeight() == widget->maximumHeight();
+    if (fixedHeight)
+        return wholeLines ? widget->minimumHeight() : 0;
+    if (qobject_cast<const QLabel *>(widget) || qobject_cast<const QLineEdit *>(widget)) {
+        const QFontMetrics metrics = widget->fontMetrics();
+        return wholeLines ? metrics.height() : metrics.tightBoundingRect(InkSample).height();
+    }
+    return wholeLines ? widget->minimumSizeHint().height() : 0;
+}
+
+void _SetOwnWindowText(QWidget *widget, const QPalette &colours) {
+    bool same = true;
+    for (QPalette::ColorGroup group : Groups)
+        same = same && widget->palette().color(group, QPalette::WindowText) ==
+                           colours.color(group, QPalette::WindowText);
+    if (!same)
+        widget->setPalette(colours);
+}
 } // namespace
 
 ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
@@ -24,6 +79,7 @@ ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     , look(look) {
     // The scope is fixed now: a later change of interface leaves this panel alone.
     nodeAddress.setScopeId(pMainWindow->_InterfaceName());
+    PanelAccessible_t::_Install();
 
     setLayout(grid);
     setFixedHeight(look.fixedHeight);
@@ -33,8 +89,9 @@ ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     titleLabel = _CentredLabel(QStringLiteral("TERNIX36 ") + QLatin1String(look.kindWord));
     titleLabel->setBackgroundRole(QPalette::Window);
     titleLabel->setAutoFillBackground(true);
-    nameLabel = _CentredLabel();
-    addressLabel = _CentredLabel(nodeAddress.toString().toLower());
+    const QString address = nodeAddress.toString().toLower();
+    nameLabel = new NodeNameLabel_t(this, titleLabel->text(), address);
+    addressLabel = _CentredLabel(address);
 }
 
 void ItemView_t::_PlaceCommonFrame() {
@@ -47,24 +104,24 @@ void ItemView_t::_PlaceCommonFrame() {
     grid->addWidget(addressLabel, look.addressRow, 1, 1, 1);
 }
 
-QPalette ItemView_t::_TitlePalette(Qt::GlobalColor colour) const {
-    // Panels start from the same palette, so one title palette per colour,
-    // implicitly shared, serves them all instead of a copy in every panel.
-    struct Made_t {
-        QPalette from;
-        QPalette titlePalette;
-    };
-    static QHash<int, Made_t> made;
-    const QPalette from = palette();
+QPalette ItemView_t::_TitlePalette(Qt::GlobalColor colour) {
+    // The palette sets nothing else, so one per colour, implicitly shared,
+    // serves every panel, and the rest of the title follows the desktop's
+    // palette, also when that changes.
+    static QHash<int, QPalette> made;
     const auto found = made.constFind(colour);
-    if (found != made.constEnd() && found->from == from)
-        return found->titlePalette;
+    if (found != made.constEnd())
+        return *found;
 
-    QPalette titlePalette = from;
-    const QBrush brush(colour, Qt::SolidPattern);
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    QPalette titlePalette;
+    const QColor bar(colour);
+    const QBrush brush(bar, Qt::SolidPattern);
+    const QBrush text(_ReadableOn(Qt::black, bar));
+    for (QPalette::ColorGroup group : Groups) {
         titlePalette.setBrush(group, QPalette::Window, brush);
-    made.insert(colour, {from, titlePalette});
+        titlePalette.setBrush(group, QPalette::WindowText, text);
+    }
+    made.insert(colour, titlePalette);
     return titlePalette;
 }
 
@@ -78,8 +135,18 @@ void ItemView_t::_ShowTitlePalette(const QPalette &titlePalette) {
 QFont ItemView_t::_ValueFont(const QLabel *label) {
     QFont font = label->font();
     font.setWeight(QFont::Bold);
-    font.setPointSize(font.pointSize() * 2);
+    if (font.pointSize() > 0)
+        font.setPointSize(font.pointSize() * 2);
+    else
+        font.setPixelSize(font.pixelSize() * 2);
     return font;
+}
+
+void ItemView_t::_UseValueFont(const QList<QLabel *> &labels) {
+    const QFont valueFont = _ValueFont(labels.first());
+    for (QLabel *label : labels)
+        label->setFont(valueFont);
+    valueLabels.append(labels);
 }
 
 QLabel *ItemView_t::_CentredLabel(const QString &text) {
@@ -92,7 +159,16 @@ QLabel *ItemView_t::_Caption(const QString &text) {
     QLabel *caption = _CentredLabel(text);
     caption->setBackgroundRole(QPalette::Midlight);
     caption->setAutoFillBackground(true);
+    captions.append(caption);
     return caption;
+}
+
+void ItemView_t::_FixSize(QWidget *widget, QSize size) {
+    if (size.height() > 0)
+        widget->setFixedSize(size);
+    else
+        widget->setFixedWidth(size.width());
+    fixedSizes.append({widget, size});
 }
 
 void ItemView_t::_SetFittedText(QLabel *label, const QString &text, int width) {
@@ -163,4 +239,137 @@ PanelMark_t *ItemView_t::_Mark() {
 void ItemView_t::_SendCommand(const QByteArray &command, quint16 port) {
     QUdpSocket socket;
     socket.writeDatagram(command, nodeAddress, port);
+}
+
+void ItemView_t::_FitToDesktop() {
+    fitted = true;
+    _FitToFont();
+    _FollowPalette();
+}
+
+bool ItemView_t::event(QEvent *event) {
+    // Qt has passed the change on to the panel's widgets before it tells the panel.
+    const bool handled = QFrame::event(event);
+    if (!fitted)
+        return handled;
+    switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::ApplicationFontChange:
+    case QEvent::StyleChange:
+        _FitToFont();
+        break;
+    case QEvent::PaletteChange:
+    case QEvent::ApplicationPaletteChange:
+        _FollowPalette();
+        break;
+    default:
+        break;
+    }
+    return handled;
+}
+
+void ItemView_t::_FitToFont() {
+    if (!valueLabels.isEmpty()) {
+        // The title's font is never changed: it is the font a fresh label has.
+        const QFont valueFont = _ValueFont(titleLabel);
+        for (QLabel *label : std::as_const(valueLabels))
+            label->setFont(valueFont);
+    }
+    for (const FixedSize_t &fixed : std::as_const(fixedSizes)) {
+        if (auto *label = qobject_cast<QLabel *>(fixed.widget)) {
+            _SetFittedText(label, label->text(), fixed.least.width());
+            continue;
+        }
+        const QSize size = fixed.least.expandedTo(_TextNeed(fixed.widget));
+        fixed.widget->setFixedWidth(size.width());
+        if (fixed.least.height() > 0)
+            fixed.widget->setFixedHeight(size.height());
+    }
+
+    // At the height that the panel's kind has, the grid shares out the rows
+    // as it can, as it does at the default font. Only when a row could not
+    // hold its letters does the panel grow, so that every row holds its whole
+    // lines and its fixed widgets.
+    int height = look.fixedHeight;
+    if (_GridHeight(false) > height)
+        height = qMax(height, _GridHeight(true));
+    if (height != minimumHeight()) {
+        grid->invalidate(); // so that the column measures this panel again
+        setFixedHeight(height);
+    }
+}
+
+int ItemView_t::_GridHeight(bool wholeLines) const {
+    const int rows = grid->rowCount();
+    const int spacing = qMax(0, grid->verticalSpacing());
+    QList<int> heights(rows, 0);
+    QList<bool> used(rows, false);
+    struct Spanning_t {
+        int row, span, need;
+    };
+    QList<Spanning_t> spanning;
+    for (int i = 0; i < grid->count(); ++i) {
+        const QWidget *widget = grid->itemAt(i)->widget();
+        if (!widget)
+            continue;
+        int row, column, rowSpan, columnSpan;
+        grid->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
+        for (int r = row; r < row + rowSpan; ++r)
+            used[r] = true;
+        const int need = _RowNeed(widget, wholeLines);
+        if (rowSpan == 1)
+            heights[row] = qMax(heights[row], need);
+        else
+            spanning.append({row, rowSpan, need});
+    }
+    // A widget over several rows takes what they lack from the last of them.
+    for (const Spanning_t &item : std::as_const(spanning)) {
+        int have = spacing * (item.span - 1);
+        for (int r = item.row; r < item.row + item.span; ++r)
+            have += heights[r];
+        if (have < item.need)
+            heights[item.row + item.span - 1] += item.need - have;
+    }
+    int height = 0;
+    int usedRows = 0;
+    for (int r = 0; r < rows; ++r) {
+        height += heights[r];
+        usedRows += used[r] ? 1 : 0;
+    }
+    const QMargins margins = grid->contentsMargins() + contentsMargins();
+    return height + spacing * qMax(0, usedRows - 1) + margins.top() + margins.bottom();
+}
+
+void ItemView_t::_FollowPalette() {
+    // The window text that the desktop gives the panel, before any of its own.
+    const QPalette desktop =
+        parentWidget() ? parentWidget()->palette() : QApplication::palette(this);
+    QPalette onLight, onMidlight, onWindow;
+    for (QPalette::ColorGroup group : Groups) {
+        const QColor text = desktop.color(group, QPalette::WindowText);
+        onLight.setColor(group, QPalette::WindowText,
+                         _ReadableOn(text, desktop.color(group, QPalette::Light)));
+        onMidlight.setColor(group, QPalette::WindowText,
+                            _ReadableOn(text, desktop.color(group, QPalette::Midlight)));
+        onWindow.setColor(group, QPalette::WindowText,
+                          _ReadableOn(text, desktop.color(group, QPalette::Window)));
+    }
+    // Set only where the desktop's own text does not do: under a palette that
+    // reads well nothing is set, and everything follows the desktop as before.
+    const auto follow = [](QWidget *widget, const QPalette &colours, const QPalette &natural) {
+        bool own = false;
+        for (QPalette::ColorGroup group : Groups)
+            own = own || colours.color(group, QPalette::WindowText) !=
+                             natural.color(group, QPalette::WindowText);
+        if (own)
+            _SetOwnWindowText(widget, colours);
+        else if (widget->testAttribute(Qt::WA_SetPalette))
+            widget->setPalette(QPalette());
+    };
+    follow(this, onLight, desktop);
+    for (QLabel *caption : std::as_const(captions))
+        follow(caption, onMidlight, onLight);
+    // A title bar of the default window colour; the coloured ones bring their text.
+    if (!shownTitlePalette)
+        follow(titleLabel, onWindow, onLight);
 }

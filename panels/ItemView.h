@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "panels/NodeNameLabel.h"
 #include "protocol/Liveness.h"
 
 #include <QFrame>
 #include <QHostAddress>
+#include <QList>
 #include <QPalette>
+#include <QSize>
 
 class QByteArray;
 class QFont;
@@ -18,6 +21,14 @@ class PanelMark_t;
 //
 // The base also builds the frame that every panel shares (title, name and
 // address labels, the empty 70 x 70 frame) and sends the panel's commands.
+//
+// Its fixed sizes are those of the default font. At a larger desktop font, or
+// a larger scale, they are least sizes: a widget whose text needs more grows,
+// and so does the panel's height when its rows need it. Under a desktop
+// palette whose window text would be hard to read on the panel's light
+// background, the captions' midlight or the title bar, that text turns black
+// or white. Both are worked out when the font, style or palette changes,
+// never for a report.
 class ItemView_t : public QFrame {
 public:
     virtual void _DataRead(const QByteArray &datagram) = 0;
@@ -41,6 +52,7 @@ public:
     void _ShowFound(bool found);
     // The first control that takes the keyboard focus, or the panel itself.
     QWidget *_FocusTarget();
+    bool event(QEvent *event) override;
 
 protected:
     struct FrameLook_t {
@@ -56,16 +68,25 @@ protected:
 
     void _PlaceCommonFrame();
 
-    // A copy of the panel's palette whose window brush is the given colour;
-    // set on the title label it colours the title bar.
-    QPalette _TitlePalette(Qt::GlobalColor colour) const;
+    // A palette that sets the window brush to the given colour and the window
+    // text to black or white, whichever reads better on it; set on the title
+    // label it colours the title bar, and every other role follows the panel.
+    static QPalette _TitlePalette(Qt::GlobalColor colour);
     // Shows one of the panel's title palettes on its title bar.
     void _ShowTitlePalette(const QPalette &titlePalette);
     // Bold at twice the label's point size: the font of the big values.
     static QFont _ValueFont(const QLabel *label);
+    // Gives the labels the value font, now and whenever the font changes.
+    void _UseValueFont(const QList<QLabel *> &labels);
     static QLabel *_CentredLabel(const QString &text = QString());
     // The small filled captions under the values ("Real", "Brightness"...).
-    static QLabel *_Caption(const QString &text);
+    QLabel *_Caption(const QString &text);
+    // Fixes the widget's size (a zero height leaves the height free) at the
+    // default font; at a larger font it is the least size the widget takes.
+    void _FixSize(QWidget *widget, QSize size);
+    // Sizes and colours for the font and palette now in force; the panel
+    // calls it once all its widgets are placed, before its first report.
+    void _FitToDesktop();
     // Sets the text of a value label of the given fixed width. A text wider
     // than that widens the label instead: centred and clipped, it would lose
     // its first digit or its sign and show another number.
@@ -77,7 +98,7 @@ protected:
     QHostAddress nodeAddress;
     QGridLayout *grid;
     QLabel *titleLabel;
-    QLabel *nameLabel;
+    NodeNameLabel_t *nameLabel;
     QLabel *addressLabel;
 
 private:
@@ -88,6 +109,21 @@ private:
     Liveness_t liveness;
     QFrame *emptyFrame = nullptr;
     PanelMark_t *mark = nullptr; // made when first needed
+    struct FixedSize_t {
+        QWidget *widget;
+        QSize least;
+    };
+
+    void _FitToFont();
+    void _FollowPalette();
+    // The height the grid takes when each row holds its widgets' letters
+    // (`wholeLines` false) or their whole lines and fixed sizes (true).
+    int _GridHeight(bool wholeLines) const;
+
+    QList<FixedSize_t> fixedSizes;
+    QList<QLabel *> valueLabels;
+    QList<QLabel *> captions;
+    bool fitted = false; // the panel is complete: its sizes follow the font
     // Setting a palette, even the one already shown, makes Qt resolve and
     // pass it on to the label again: done only when the colour changes.
     const QPalette *shownTitlePalette = nullptr;

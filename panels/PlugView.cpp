@@ -14,17 +14,17 @@ PlugView_t::PlugView_t(const QHostAddress &sender, const QByteArray &datagram)
     , onPalette(_TitlePalette(Qt::yellow))
     , offPalette(_TitlePalette(Qt::gray)) {
     switchButton = new QPushButton(tr("Switch"));
-    switchButton->setFixedSize(60, 60);
+    _FixSize(switchButton, {60, 60});
     apparentPowerLabel = _CentredLabel();
     realPowerLabel = _CentredLabel();
     connect(switchButton, &QPushButton::clicked, this, &PlugView_t::_Switch);
 
-    const QFont valueFont = _ValueFont(realPowerLabel);
-    apparentPowerLabel->setFont(valueFont);
-    realPowerLabel->setFont(valueFont);
+    _UseValueFont({realPowerLabel, apparentPowerLabel});
 
     QLabel *apparentCaption = _Caption(tr("Apparent"));
     QLabel *realCaption = _Caption(tr("Real"));
+    apparentPowerLabel->setAccessibleDescription(apparentCaption->text());
+    realPowerLabel->setAccessibleDescription(realCaption->text());
 
     _PlaceCommonFrame();
     grid->addWidget(apparentPowerLabel, 1, 2, 2, 1);
@@ -33,6 +33,7 @@ PlugView_t::PlugView_t(const QHostAddress &sender, const QByteArray &datagram)
     grid->addWidget(realCaption, 3, 3, 1, 1);
     grid->addWidget(switchButton, 1, 4, 3, 1);
 
+    _FitToDesktop();
     _DataRead(datagram);
 }
 

@@ -15,6 +15,10 @@
 #   --not-answering    the Kettle falls silent once it has answered; the
 #                      picture shows its panel marked after one more "Scan"
 #                      (docs/not-answering.png by default)
+#   --dark             as a desktop with a dark colour scheme and an 11 pt font
+#                      shows it: qt6ct's "darker" scheme and DejaVu Sans 11
+#                      (needs the qt6ct package; default output
+#                      docs/screenshot-dark.png)
 #
 # The picture is taken once every node has answered the program's probe (the
 # simulator's log says so) and successive captures of the window stay alike
@@ -48,7 +52,7 @@ fail() {
 # the program on $DISPLAY, waits until its window shows every node, writes the
 # window's picture to PNG and closes the program.
 take_picture() {
-    local program=$1 png=$2 work=$3 adplug_on=$4 not_answering=$5
+    local program=$1 png=$2 work=$3 adplug_on=$4 not_answering=$5 look=$6
     local log=${TERNIX36_SIM_LOG:?not on a test link} link_if=${TERNIX36_LINK_IF:?not on a test link}
     local node_count=$((${#demo_nodes[@]} / 2))
     program_pid="" # global: the exit trap needs it after the return
@@ -81,7 +85,10 @@ take_picture() {
     done
     wait_for_log $switched sent command "the AD plug did not answer its switch-on command"
 
+    local theme=()
+    [ "$look" != dark ] || theme=(QT_QPA_PLATFORMTHEME=qt6ct "XDG_CONFIG_HOME=$work/config")
     env -u QT_SCALE_FACTOR -u QT_SCREEN_SCALE_FACTORS -u QT_STYLE_OVERRIDE -u WAYLAND_DISPLAY \
+        -u QT_QPA_PLATFORMTHEME -u XDG_CONFIG_HOME "${theme[@]}" \
         QT_QPA_PLATFORM=xcb "$program" -geometry "$demo_geometry" >"$work/program.out" 2>&1 &
     program_pid=$!
     wait_for_log "$node_count" sent probe "not every node answered the program's probe"
@@ -125,7 +132,7 @@ if [ "${1:-}" = --take-picture ]; then
     exit 0
 fi
 
-program=$root/build/ternix36-control sim="" output="" adplug_on=no not_answering=no silences=()
+program=$root/build/ternix36-control sim="" output="" adplug_on=no not_answering=no silences=() look=default
 while [ $# -gt 0 ]; do
     case $1 in
     --program) program=${2:?--program needs a program}; shift 2 ;;
@@ -133,6 +140,7 @@ while [ $# -gt 0 ]; do
     --output) output=${2:?--output needs a file}; shift 2 ;;
     --adplug-on) adplug_on=yes; shift ;;
     --not-answering) not_answering=yes; shift ;;
+    --dark) look=dark; shift ;;
     -h | --help) usage; exit 0 ;;
     *) fail "unknown argument $1 (see --help)" ;;
     esac
@@ -142,7 +150,10 @@ if [ "$not_answering" = yes ]; then
     [ -n "$output" ] || output=$root/docs/not-answering.png
     silences=(--silent-after "$SILENT_AFTER@$(demo_address Kettle)")
 fi
-[ -n "$output" ] || output=$root/docs/screenshot.png
+if [ -z "$output" ]; then
+    output=$root/docs/screenshot.png
+    [ $look != dark ] || output=$root/docs/screenshot-dark.png
+fi
 [ -x "$program" ] || fail "no program at $program (build it first: make build)"
 [ -x "$sim" ] || fail "no simulator at $sim (build it, or name it with --sim)"
 
@@ -150,6 +161,8 @@ missing=""
 for tool in Xvfb:xvfb xauth:xauth mcookie:util-linux import:imagemagick xdotool:xdotool; do
     command -v "${tool%%:*}" >/dev/null 2>&1 || missing="$missing ${tool#*:}"
 done
+readonly DARK_SCHEME=/usr/share/qt6ct/colors/darker.conf
+[ $look != dark ] || [ -e "$DARK_SCHEME" ] || missing="$missing qt6ct"
 [ -z "$missing" ] || fail "missing tools; install the Debian packages:$missing"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/ternix36-screenshot.XXXXXX")
@@ -193,10 +206,18 @@ done
 [ -n "$xvfb_pid" ] || { cat "$work/xvfb.out" >&2; fail "cannot start Xvfb"; }
 export DISPLAY=:$number
 
+# qt6ct reads its settings from a configuration folder of this run, never the user's.
+if [ $look = dark ]; then
+    mkdir -p "$work/config/qt6ct"
+    printf '%s\n' "[Appearance]" "color_scheme_path=$DARK_SCHEME" "custom_palette=true" \
+        "style=Fusion" "" "[Fonts]" 'general="DejaVu Sans,11,-1,5,50,0,0,0,0,0"' \
+        'fixed="DejaVu Sans Mono,11,-1,5,50,0,0,0,0,0"' >"$work/config/qt6ct/qt6ct.conf"
+fi
+
 status=0
 "$here/test-link.sh" --sim "$sim" --log "$work/sim.log" "${demo_nodes[@]}" "${silences[@]}" \
     -- "$here/screenshot.sh" --take-picture "$program" "$work/screenshot.png" "$work" "$adplug_on" \
-    "$not_answering" ||
+    "$not_answering" "$look" ||
     status=$?
 if [ $status -ne 0 ]; then
     [ ! -s "$work/program.out" ] || { echo "screenshot: the program's output:" >&2; cat "$work/program.out" >&2; }

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -54,8 +55,10 @@ qint64 testClock() {
 
 // The QAccessible::DescriptionChanged events sent, by object.
 QList<QObject *> descriptionChanges;
+// The panels' own changes: their value labels describe themselves as they are made.
 void recordDescriptionChange(QAccessibleEvent *event) {
-    if (event->type() == QAccessible::DescriptionChanged)
+    if (event->type() == QAccessible::DescriptionChanged &&
+        dynamic_cast<ItemView_t *>(event->object()))
         descriptionChanges.append(event->object());
 }
 
@@ -107,7 +110,10 @@ private slots:
     void waitingDatagramsAreRoutedInOneTurn();
     void burstOfAnswersIsKept();
     void probesOnTheChosenInterface();
+    void exitClosesTheWindow_data();
     void exitClosesTheWindow();
+    void tabKeepsTheFocusInView_data();
+    void tabKeepsTheFocusInView();
     void silentNodesAreMarked_data();
     void silentNodesAreMarked();
     void find_data();
@@ -146,6 +152,12 @@ void TestMainWindow::layoutOfTheWindow() {
     QVERIFY(!actions[3]->isVisible());
     // Without nodes the title is Qt's own.
     QCOMPARE(window.windowTitle(), QString());
+    QCOMPARE(actions[1]->toolTip(), QStringLiteral("Scan (F5)"));
+    QCOMPARE(actions[2]->toolTip(), QStringLiteral("Exit (Ctrl+Q)"));
+    // Qt names a combo box after its current item; the description says what it is.
+    QVERIFY(QAccessible::queryAccessibleInterface(box)
+                ->text(QAccessible::Description)
+                .contains(QStringLiteral("interface")));
 
     auto *scrollArea = qobject_cast<QScrollArea *>(window.centralWidget());
     QVERIFY(scrollArea);
@@ -341,19 +353,42 @@ void TestMainWindow::probesOnTheChosenInterface() {
     QCOMPARE(probes.size(), 2);
     QCOMPARE(countOn(probes, {chosen}), 1);
 
+    // So does the desktop's Refresh key, once per press.
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_F5);
+    probes = collect();
+    QCOMPARE(probes.size(), 2);
+    QCOMPARE(countOn(probes, {chosen}), 1);
+    QCOMPARE(probes[0].data(), hex("00 01 02 03 04 05 06 07 08 09"));
+
     for (const char *end : {"pa0", "pb0"})
         ip(QStringLiteral("link del %1").arg(QLatin1String(end)));
 }
 
+void TestMainWindow::exitClosesTheWindow_data() {
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("Exit") << false;
+    QTest::newRow("Ctrl+Q") << true;
+}
+
 void TestMainWindow::exitClosesTheWindow() {
+    QFETCH(bool, byKey);
     MainWindow_t window;
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
 
-    // "Exit" closes the last window, which ends the event loop with 0; a
-    // loop that is still running after 10 s ends with 1 instead.
+    // "Exit" (or the desktop's Quit key) closes the last window, which ends
+    // the event loop with 0; a loop that is still running after 10 s ends
+    // with 1 instead.
     QAction *exit = window.findChild<QToolBar *>()->actions()[2];
-    QTimer::singleShot(0, exit, &QAction::trigger);
+    if (byKey)
+        QTimer::singleShot(0, &window,
+                           [&window] { QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier); });
+    else
+        QTimer::singleShot(0, exit, &QAction::trigger);
     QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(!window.isVisible());
@@ -584,6 +619,47 @@ void TestMainWindow::findGivesTheFocusBack() {
     QVERIFY(field->isVisible());
     QCOMPARE(QApplication::focusWidget(), field);
     QCOMPARE(field->text(), QStringLiteral("zzz"));
+}
+
+void TestMainWindow::tabKeepsTheFocusInView_data() {
+    QTest::addColumn<int>("panels");
+    QTest::newRow("20") << 20;
+    QTest::newRow("3,000") << 3000;
+}
+
+void TestMainWindow::tabKeepsTheFocusInView() {
+    QFETCH(int, panels);
+    MainWindow_t window;
+    window.resize(800, 600);
+    QList<QPushButton *> buttons;
+    for (int i = 0; i < panels; ++i) {
+        auto *panel = new PlugView_t(QHostAddress(QStringLiteral("fe80::%1").arg(i + 1, 0, 16)),
+                                     hex("00 10 01 00 00"));
+        window._AddItem(panel);
+        buttons.append(panel->findChild<QPushButton *>());
+    }
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto *scrollArea = qobject_cast<QScrollArea *>(window.centralWidget());
+    const auto inView = [scrollArea](QWidget *widget) {
+        const QRect place(widget->mapTo(scrollArea->viewport(), QPoint()), widget->size());
+        return scrollArea->viewport()->rect().contains(place);
+    };
+
+    // From the top, Tab by Tab down to the last panel, and Tab from far down
+    // the column while the view is back at the top.
+    buttons.first()->setFocus();
+    for (int i = 1; i < qMin(panels, 12); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), buttons[i]);
+        QVERIFY(inView(buttons[i]));
+    }
+    buttons[panels - 2]->setFocus();
+    scrollArea->verticalScrollBar()->setValue(0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), buttons.last());
+    QVERIFY(inView(buttons.last()));
 }
 
 QTEST_MAIN(TestMainWindow)
