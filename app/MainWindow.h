@@ -24,6 +24,7 @@ class MainWindow_t : public QMainWindow {
 
 public:
     explicit MainWindow_t(QWidget *parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    ~MainWindow_t() override;
 
     void _AddItem(ItemView_t *panel);
     // The chosen interface's index in decimal: the scope of node addresses.
