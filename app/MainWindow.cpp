@@ -136,17 +136,18 @@ void MainWindow_t::_AddFindField(QToolBar *toolBar, QScrollArea *scrollArea) {
 
 MainWindow_t::~MainWindow_t() {
     // The panels go after this window's own members: they must not look for their list.
-    for (ItemView_t *panel : std::as_const(panels))
-        disconnect(panel, &QObject::destroyed, this, nullptr);
+    if (pMainWindow == this)
+        pMainWindow = nullptr;
 }
 
 void MainWindow_t::_AddItem(ItemView_t *panel) {
     panelLayout->addWidget(panel);
     panels.append(panel);
-    // The program never removes a panel, but what deletes one (a test, a harness)
-    // must not leave the probe windows and find looking at it.
-    connect(panel, &QObject::destroyed, this, [this, panel] { panels.removeOne(panel); });
     _ShowCounts();
+}
+
+void MainWindow_t::_ForgetItem(ItemView_t *panel) {
+    panels.removeOne(panel);
 }
 
 void MainWindow_t::_AnswersAgain() {

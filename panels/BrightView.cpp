@@ -45,10 +45,10 @@ BrightView_t::BrightView_t(const QHostAddress &sender, const QByteArray &datagra
     QLabel *temperatureCaption = _Caption(tr("Temperature"));
     brightnessLabel->setAccessibleDescription(brightnessCaption->text());
     temperatureLabel->setAccessibleDescription(temperatureCaption->text());
-    auto *pollIntervalCaption = new QLabel(tr("Poll Intervall"));
-    auto *measureIntervalCaption = new QLabel(tr("Measure Intervall"));
-    auto *deltaTemperatureCaption = new QLabel(tr("Delta Temperature"));
-    auto *deltaBrightnessCaption = new QLabel(tr("Delta Brightness"));
+    auto *pollIntervalCaption = new QLabel(tr("Poll Intervall"), this);
+    auto *measureIntervalCaption = new QLabel(tr("Measure Intervall"), this);
+    auto *deltaTemperatureCaption = new QLabel(tr("Delta Temperature"), this);
+    auto *deltaBrightnessCaption = new QLabel(tr("Delta Brightness"), this);
     pollIntervalField = _Field();
     measureIntervalField = _Field();
     deltaTemperatureField = _Field();

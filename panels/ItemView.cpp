@@ -26,6 +26,9 @@ constexpr Qt::Alignment Centred = Qt::AlignHCenter | Qt::AlignVCenter;
 constexpr int EmptyFrameSide = 70;
 constexpr QPalette::ColorGroup Groups[] = {QPalette::Active, QPalette::Inactive,
                                            QPalette::Disabled};
+// The groups whose text must be read. Disabled text is meant to stand back,
+// and keeps the desktop's colour.
+constexpr QPalette::ColorGroup ReadGroups[] = {QPalette::Active, QPalette::Inactive};
 // Letters from the top of an "l" to the foot of a "g": what a row must hold
 // for its text to lose none of them.
 const QString InkSample = QStringLiteral("lg0");
@@ -34,17 +37,49 @@ const QString FieldSample = QStringLiteral("65535");
 // QLineEdit's own room between its frame and its text, on either side.
 constexpr int FieldTextMargin = 2;
 
+struct TextSize_t {
+    int advance;
+    int inkHeight;
+};
+
+// The panels measure the same few texts in the same few fonts; shaping them
+// again for every panel would cost time, and leave the heap in pieces.
+TextSize_t _MeasureText(const QWidget *widget, const QString &text) {
+    struct Known_t {
+        QFont font;
+        int dpi;
+        QString text;
+        TextSize_t size;
+    };
+    static QList<Known_t> known;
+    const QFont font = widget->font();
+    const int dpi = widget->logicalDpiY();
+    for (const Known_t &entry : std::as_const(known))
+        if (entry.dpi == dpi && entry.text == text && entry.font == font)
+            return entry.size;
+    if (known.size() >= 64) // fonts changed many times: start again
+        known.clear();
+    const QFontMetrics metrics = widget->fontMetrics();
+    const TextSize_t size{metrics.horizontalAdvance(text),
+                          metrics.tightBoundingRect(text).height()};
+    known.append({font, dpi, text, size});
+    return size;
+}
+
 // What the widget's text needs; zero where the grid alone decides.
 QSize _TextNeed(QWidget *widget) {
     const QFontMetrics metrics = widget->fontMetrics();
     const int frame = widget->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, widget);
-    if (auto *button = qobject_cast<QAbstractButton *>(widget))
-        return QSize(metrics.horizontalAdvance(QString(button->text()).remove(QLatin1Char('&'))),
-                     metrics.height()) +
+    if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
+        QString text = button->text();
+        if (text.contains(QLatin1Char('&')))
+            text.remove(QLatin1Char('&'));
+        return QSize(_MeasureText(widget, text).advance, metrics.height()) +
                QSize(2 * frame, 2 * frame);
+    }
     if (auto *field = qobject_cast<QLineEdit *>(widget)) {
         const QMargins margins = field->textMargins();
-        return QSize(metrics.horizontalAdvance(FieldSample) + margins.left() + margins.right() +
+        return QSize(_MeasureText(widget, FieldSample).advance + margins.left() + margins.right() +
                          2 * (frame + FieldTextMargin),
                      0);
     }
@@ -56,16 +91,15 @@ int _RowNeed(const QWidget *widget, bool wholeLines) {
     const bool fixedHeight = widget->minimumHeight() == widget->maximumHeight();
     if (fixedHeight)
         return wholeLines ? widget->minimumHeight() : 0;
-    if (qobject_cast<const QLabel *>(widget) || qobject_cast<const QLineEdit *>(widget)) {
-        const QFontMetrics metrics = widget->fontMetrics();
-        return wholeLines ? metrics.height() : metrics.tightBoundingRect(InkSample).height();
-    }
+    if (qobject_cast<const QLabel *>(widget) || qobject_cast<const QLineEdit *>(widget))
+        return wholeLines ? widget->fontMetrics().height()
+                          : _MeasureText(widget, InkSample).inkHeight;
     return wholeLines ? widget->minimumSizeHint().height() : 0;
 }
 
 void _SetOwnWindowText(QWidget *widget, const QPalette &colours) {
     bool same = true;
-    for (QPalette::ColorGroup group : Groups)
+    for (QPalette::ColorGroup group : ReadGroups)
         same = same && widget->palette().color(group, QPalette::WindowText) ==
                            colours.color(group, QPalette::WindowText);
     if (!same)
@@ -89,13 +123,19 @@ ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     titleLabel = _CentredLabel(QStringLiteral("TERNIX36 ") + QLatin1String(look.kindWord));
     titleLabel->setBackgroundRole(QPalette::Window);
     titleLabel->setAutoFillBackground(true);
-    const QString address = nodeAddress.toString().toLower();
-    nameLabel = new NodeNameLabel_t(this, titleLabel->text(), address);
-    addressLabel = _CentredLabel(address);
+    nameLabel = new NodeNameLabel_t(this);
+    addressLabel = _CentredLabel(nodeAddress.toString().toLower());
+}
+
+ItemView_t::~ItemView_t() {
+    // Told here rather than through a connection, which would cost every
+    // panel a few hundred bytes.
+    if (pMainWindow)
+        pMainWindow->_ForgetItem(this);
 }
 
 void ItemView_t::_PlaceCommonFrame() {
-    emptyFrame = new QFrame;
+    emptyFrame = new QFrame(this);
     emptyFrame->setFixedSize(EmptyFrameSide, EmptyFrameSide);
 
     grid->addWidget(titleLabel, 0, 0, 1, look.titleWidth);
@@ -106,8 +146,7 @@ void ItemView_t::_PlaceCommonFrame() {
 
 QPalette ItemView_t::_TitlePalette(Qt::GlobalColor colour) {
     // The palette sets nothing else, so one per colour, implicitly shared,
-    // serves every panel, and the rest of the title follows the desktop's
-    // palette, also when that changes.
+    // serves every panel.
     static QHash<int, QPalette> made;
     const auto found = made.constFind(colour);
     if (found != made.constEnd())
@@ -125,10 +164,34 @@ QPalette ItemView_t::_TitlePalette(Qt::GlobalColor colour) {
     return titlePalette;
 }
 
+const QPalette &ItemView_t::_WholeTitlePalette(const QPalette &titlePalette) {
+    // Every role set: a label given such a palette shares it with every other
+    // title of that colour, where one that sets two roles would resolve a
+    // palette of its own. The rest comes from the desktop's palette, and is
+    // made again when that changes.
+    static qint64 desktopKey = 0;
+    static QHash<qint64, QPalette> made;
+    const QPalette desktop = QApplication::palette("QLabel");
+    if (desktop.cacheKey() != desktopKey) {
+        made.clear();
+        desktopKey = desktop.cacheKey();
+    }
+    auto found = made.find(titlePalette.cacheKey());
+    if (found == made.end()) {
+        QPalette whole = titlePalette.resolve(desktop);
+        for (int role = 0; role < QPalette::NColorRoles; ++role)
+            for (QPalette::ColorGroup group : Groups)
+                whole.setBrush(group, QPalette::ColorRole(role),
+                               whole.brush(group, QPalette::ColorRole(role)));
+        found = made.insert(titlePalette.cacheKey(), whole);
+    }
+    return *found;
+}
+
 void ItemView_t::_ShowTitlePalette(const QPalette &titlePalette) {
     if (&titlePalette == shownTitlePalette)
         return;
-    titleLabel->setPalette(titlePalette);
+    titleLabel->setPalette(_WholeTitlePalette(titlePalette));
     shownTitlePalette = &titlePalette;
 }
 
@@ -150,7 +213,7 @@ void ItemView_t::_UseValueFont(const QList<QLabel *> &labels) {
 }
 
 QLabel *ItemView_t::_CentredLabel(const QString &text) {
-    auto *label = new QLabel(text);
+    auto *label = new QLabel(text, this);
     label->setAlignment(Centred);
     return label;
 }
@@ -216,6 +279,12 @@ QString ItemView_t::_AddressText() const {
     return addressLabel->text();
 }
 
+QString ItemView_t::_AccessibleName() const {
+    const QString name = nameLabel->text();
+    return titleLabel->text() + QStringLiteral(", ") +
+           (name.isEmpty() ? addressLabel->text() : name);
+}
+
 void ItemView_t::_ShowFound(bool found) {
     if (found || mark)
         _Mark()->_ShowFound(found);
@@ -273,7 +342,8 @@ void ItemView_t::_FitToFont() {
         // The title's font is never changed: it is the font a fresh label has.
         const QFont valueFont = _ValueFont(titleLabel);
         for (QLabel *label : std::as_const(valueLabels))
-            label->setFont(valueFont);
+            if (label->font() != valueFont)
+                label->setFont(valueFont);
     }
     for (const FixedSize_t &fixed : std::as_const(fixedSizes)) {
         if (auto *label = qobject_cast<QLabel *>(fixed.widget)) {
@@ -344,32 +414,53 @@ void ItemView_t::_FollowPalette() {
     // The window text that the desktop gives the panel, before any of its own.
     const QPalette desktop =
         parentWidget() ? parentWidget()->palette() : QApplication::palette(this);
-    QPalette onLight, onMidlight, onWindow;
-    for (QPalette::ColorGroup group : Groups) {
-        const QColor text = desktop.color(group, QPalette::WindowText);
-        onLight.setColor(group, QPalette::WindowText,
-                         _ReadableOn(text, desktop.color(group, QPalette::Light)));
-        onMidlight.setColor(group, QPalette::WindowText,
-                            _ReadableOn(text, desktop.color(group, QPalette::Midlight)));
-        onWindow.setColor(group, QPalette::WindowText,
-                          _ReadableOn(text, desktop.color(group, QPalette::Window)));
-    }
+    const DesktopText_t &text = _DesktopText(desktop);
     // Set only where the desktop's own text does not do: under a palette that
     // reads well nothing is set, and everything follows the desktop as before.
-    const auto follow = [](QWidget *widget, const QPalette &colours, const QPalette &natural) {
-        bool own = false;
-        for (QPalette::ColorGroup group : Groups)
-            own = own || colours.color(group, QPalette::WindowText) !=
-                             natural.color(group, QPalette::WindowText);
+    const auto follow = [](QWidget *widget, const QPalette &colours, bool own) {
         if (own)
             _SetOwnWindowText(widget, colours);
         else if (widget->testAttribute(Qt::WA_SetPalette))
             widget->setPalette(QPalette());
     };
-    follow(this, onLight, desktop);
+    follow(this, text.onLight, text.ownOnLight);
     for (QLabel *caption : std::as_const(captions))
-        follow(caption, onMidlight, onLight);
-    // A title bar of the default window colour; the coloured ones bring their text.
+        follow(caption, text.onMidlight, text.ownOnMidlight);
+    // A title bar of the default window colour; the coloured ones bring their
+    // text, and the rest of their palette follows the desktop's.
     if (!shownTitlePalette)
-        follow(titleLabel, onWindow, onLight);
+        follow(titleLabel, text.onWindow, text.ownOnWindow);
+    else if (titleLabel->palette() != _WholeTitlePalette(*shownTitlePalette))
+        titleLabel->setPalette(_WholeTitlePalette(*shownTitlePalette));
+}
+
+const ItemView_t::DesktopText_t &ItemView_t::_DesktopText(const QPalette &desktop) {
+    // Worked out once for all panels under one palette: a palette made for
+    // every panel, and dropped, would leave the heap in pieces.
+    static qint64 desktopKey = 0;
+    static DesktopText_t text;
+    if (desktop.cacheKey() == desktopKey)
+        return text;
+    desktopKey = desktop.cacheKey();
+    text = DesktopText_t();
+    for (QPalette::ColorGroup group : ReadGroups) {
+        const QColor own = desktop.color(group, QPalette::WindowText);
+        text.onLight.setColor(group, QPalette::WindowText,
+                              _ReadableOn(own, desktop.color(group, QPalette::Light)));
+        text.onMidlight.setColor(group, QPalette::WindowText,
+                                 _ReadableOn(own, desktop.color(group, QPalette::Midlight)));
+        text.onWindow.setColor(group, QPalette::WindowText,
+                               _ReadableOn(own, desktop.color(group, QPalette::Window)));
+    }
+    const auto differs = [](const QPalette &colours, const QPalette &natural) {
+        bool differs = false;
+        for (QPalette::ColorGroup group : ReadGroups)
+            differs = differs || colours.color(group, QPalette::WindowText) !=
+                                     natural.color(group, QPalette::WindowText);
+        return differs;
+    };
+    text.ownOnLight = differs(text.onLight, desktop);
+    text.ownOnMidlight = differs(text.onMidlight, text.onLight);
+    text.ownOnWindow = differs(text.onWindow, text.onLight);
+    return text;
 }

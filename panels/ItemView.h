@@ -31,6 +31,8 @@ class PanelMark_t;
 // never for a report.
 class ItemView_t : public QFrame {
 public:
+    ~ItemView_t() override;
+
     virtual void _DataRead(const QByteArray &datagram) = 0;
 
     // Any datagram from the node, read or not, at this moment (ms since the
@@ -49,6 +51,9 @@ public:
     // What find looks in, and how it shows the panel it chose.
     QString _NodeNameText() const;
     QString _AddressText() const;
+    // The kind's title and the node's name, or its address while no name is
+    // known (and for the blinds, which send none): "TERNIX36 Plug, Desk lamp".
+    QString _AccessibleName() const;
     void _ShowFound(bool found);
     // The first control that takes the keyboard focus, or the panel itself.
     QWidget *_FocusTarget();
@@ -78,7 +83,12 @@ protected:
     static QFont _ValueFont(const QLabel *label);
     // Gives the labels the value font, now and whenever the font changes.
     void _UseValueFont(const QList<QLabel *> &labels);
-    static QLabel *_CentredLabel(const QString &text = QString());
+    // Labels and frames are made as the panel's children: a widget made
+    // without a parent is a window until it is placed, and Qt keeps what it
+    // learnt of it as a window for good, a few hundred bytes a widget. The
+    // controls are still placed into the panel in the grid's order, which is
+    // the order Tab takes.
+    QLabel *_CentredLabel(const QString &text = QString());
     // The small filled captions under the values ("Real", "Brightness"...).
     QLabel *_Caption(const QString &text);
     // Fixes the widget's size (a zero height leaves the height free) at the
@@ -114,8 +124,18 @@ private:
         QSize least;
     };
 
+    // The window text of the panel, its captions and a plain title bar under
+    // one desktop palette, and whether each differs from what it inherits.
+    struct DesktopText_t {
+        QPalette onLight, onMidlight, onWindow;
+        bool ownOnLight = false, ownOnMidlight = false, ownOnWindow = false;
+    };
+
     void _FitToFont();
     void _FollowPalette();
+    static const DesktopText_t &_DesktopText(const QPalette &desktop);
+    // The title palette with every other role taken from the desktop's.
+    static const QPalette &_WholeTitlePalette(const QPalette &titlePalette);
     // The height the grid takes when each row holds its widgets' letters
     // (`wholeLines` false) or their whole lines and fixed sizes (true).
     int _GridHeight(bool wholeLines) const;

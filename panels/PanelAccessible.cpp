@@ -22,9 +22,12 @@ PanelAccessible_t::PanelAccessible_t(ItemView_t *panel)
 }
 
 QString PanelAccessible_t::text(QAccessible::Text t) const {
+    const auto *panel = static_cast<const ItemView_t *>(widget());
+    if (t == QAccessible::Name)
+        return panel->accessibleName().isEmpty() ? panel->_AccessibleName()
+                                                 : panel->accessibleName();
     if (t != QAccessible::Description)
         return QAccessibleWidget::text(t);
-    const auto *panel = static_cast<const ItemView_t *>(widget());
     const QString liveness =
         _LivenessText(panel->_Liveness(), pClockMs(), LivenessTextForm_t::Description);
     const QString own = QAccessibleWidget::text(t);
@@ -43,5 +46,14 @@ void PanelAccessible_t::_Install() {
 
 void PanelAccessible_t::_DescriptionChanged(ItemView_t *panel) {
     QAccessibleEvent event(panel, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
+void PanelAccessible_t::_NameChanged(QWidget *panel) {
+    // Even unheard, the event would make and keep an accessible object for
+    // every panel.
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleEvent event(panel, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&event);
 }

@@ -6,8 +6,9 @@
 class ItemView_t;
 
 // What assistive technology learns of a panel beyond what Qt tells of any
-// widget: its description says when the node was last heard, and whether it
-// answered the last probe, built from the clock when it is asked for.
+// widget: its name tells the kind and the node, and its description says when
+// the node was last heard and whether it answered the last probe. Both are
+// built when they are asked for, from the panel's labels and the clock.
 class PanelAccessible_t : public QAccessibleWidget {
 public:
     explicit PanelAccessible_t(ItemView_t *panel);
@@ -18,4 +19,6 @@ public:
     static void _Install();
     // Screen readers keep a description once read: tells them it changed.
     static void _DescriptionChanged(ItemView_t *panel);
+    // Tells a screen reader, if one listens, that the panel's name changed.
+    static void _NameChanged(QWidget *panel);
 };

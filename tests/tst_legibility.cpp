@@ -21,11 +21,23 @@
 #include <QStyle>
 #include <QTest>
 
+// Only the platform turns accessibility on; the test stands in for a screen reader.
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/qpa/qplatformaccessibility.h>
+#include <QtGui/qpa/qplatformintegration.h>
+
 #include <memory>
 
 using namespace TestSupport;
 
 namespace {
+
+// The objects whose name a screen reader was told had changed.
+QList<QObject *> nameChanges;
+void recordNameChange(QAccessibleEvent *event) {
+    if (event->type() == QAccessible::NameChanged)
+        nameChanges.append(event->object());
+}
 
 std::unique_ptr<ItemView_t> makePanel(const QString &kind, const QByteArray &report) {
     const QHostAddress node(QStringLiteral("fe80::15"));
@@ -338,8 +350,19 @@ void TestLegibility::accessibleNames() {
     QVERIFY(group);
     QCOMPARE(group->role(), QAccessible::Grouping);
     QCOMPARE(group->text(QAccessible::Name), name);
+    // A listening screen reader hears of a new name once, and of no other report.
+    QPlatformAccessibility *accessibility =
+        QGuiApplicationPrivate::platformIntegration()->accessibility();
+    QVERIFY(accessibility);
+    QAccessible::installUpdateHandler(&recordNameChange);
+    accessibility->setActive(true);
     panel->_DataRead(renamed);
+    panel->_DataRead(renamed);
+    accessibility->setActive(false);
+    QAccessible::installUpdateHandler(nullptr);
     QCOMPARE(group->text(QAccessible::Name), newName);
+    QCOMPARE(nameChanges.count(panel.get()), newName == name ? 0 : 1);
+    nameChanges.clear();
 
     for (QWidget *widget : panel->findChildren<QWidget *>()) {
         QAccessibleInterface *control = QAccessible::queryAccessibleInterface(widget);
