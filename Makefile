@@ -37,8 +37,9 @@ demo-bridge: build
 
 # The README's pictures of the window, docs/screenshot.png and, under a dark
 # colour scheme at 11 pt, docs/screenshot-dark.png: the demo's nodes on a
-# private Xvfb display (needs xvfb, imagemagick, xdotool and qt6ct).
+# private Xvfb display (installs imagemagick, xdotool and qt6ct when missing).
 screenshot: build
+	@scripts/install-deps.sh imagemagick xdotool qt6ct
 	@scripts/screenshot.sh --program $(BUILD_DIR)/ternix36-control
 	@scripts/screenshot.sh --program $(BUILD_DIR)/ternix36-control --dark
 
