@@ -181,7 +181,7 @@ void TestLegibility::textFits_data() {
     QTest::addColumn<double>("points"); // 0: Qt's default font
     QTest::addColumn<bool>("changedWhileShown");
 
-    for (double points : {0.0, 11.0, 14.0})
+    for (double points : {0.0, 8.0, 11.0, 14.0, 16.0})
         for (bool changed : {false, true}) {
             if (points == 0 && changed)
                 continue;
