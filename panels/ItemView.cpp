@@ -145,8 +145,8 @@ void ItemView_t::_PlaceCommonFrame() {
 }
 
 QPalette ItemView_t::_TitlePalette(Qt::GlobalColor colour) {
-    // The palette sets nothing else, so one per colour, implicitly shared,
-    // serves every panel.
+    // It sets nothing else, so one per colour, implicitly shared, serves
+    // every panel; the desktop's palette gives the rest when it is shown.
     static QHash<int, QPalette> made;
     const auto found = made.constFind(colour);
     if (found != made.constEnd())
