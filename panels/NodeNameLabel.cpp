@@ -4,8 +4,7 @@
 #include "panels/PanelAccessible.h"
 
 NodeNameLabel_t::NodeNameLabel_t(QWidget *panel)
-    : QLabel(panel)
-    , panel(panel) {
+    : QLabel(panel) {
     setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
 }
 
@@ -13,5 +12,5 @@ void NodeNameLabel_t::setText(const QString &name) {
     if (name == text())
         return;
     QLabel::setText(name);
-    PanelAccessible_t::_NameChanged(panel);
+    PanelAccessible_t::_NameChanged(parentWidget());
 }

@@ -13,7 +13,4 @@ public:
 
     // Hides QLabel::setText, which the panels call for every report.
     void setText(const QString &name);
-
-private:
-    QWidget *panel;
 };
