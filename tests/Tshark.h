@@ -5,10 +5,14 @@
 // and hands back its fields, one map per frame, or its whole text output.
 
 #include <QByteArray>
+#include <QFile>
 #include <QMap>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <pwd.h>
+#include <unistd.h>
 
 class Tshark {
 public:
@@ -20,19 +24,40 @@ public:
         QByteArray errors;
     };
 
-    // Personal settings and plugins stay out of the runs.
-    Tshark() { environment.insert(QStringLiteral("HOME"), home.path()); }
+    // Personal settings and plugins stay out of the runs. Wireshark 4.2 and
+    // later load no script of the user's as root, so there tshark runs as
+    // nobody, on a copy of the dissector that every user may read, and with the
+    // capture as its standard input.
+    Tshark() {
+        environment.insert(QStringLiteral("HOME"), home.path());
+        const passwd *nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+        if (!nobody)
+            return;
+        const QString copy = scripts.filePath(QStringLiteral("ternix36.lua"));
+        const auto readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+        if (!QFile::copy(dissector, copy) ||
+            !QFile::setPermissions(scripts.path(), readable | QFile::WriteOwner | QFile::ExeOwner |
+                                                       QFile::ExeGroup | QFile::ExeOther) ||
+            !QFile::setPermissions(copy, readable) ||
+            chown(qPrintable(home.path()), nobody->pw_uid, nobody->pw_gid) != 0)
+            return;
+        dissector = copy;
+        asUser = {QStringLiteral("--reuid=%1").arg(nobody->pw_uid),
+                  QStringLiteral("--regid=%1").arg(nobody->pw_gid),
+                  QStringLiteral("--clear-groups"), QStringLiteral("tshark")};
+    }
 
     // Extra options (-o, -Y, -2) before the capture is read.
     Run run(const QString &capture, const QStringList &arguments,
             const QStringList &options = {}) const {
         QProcess tshark;
         tshark.setProcessEnvironment(environment);
-        tshark.start(QStringLiteral("tshark"),
-                     QStringList{QStringLiteral("-n"), QStringLiteral("-X"),
-                                 QStringLiteral("lua_script:" TERNIX36_DISSECTOR),
-                                 QStringLiteral("-r"), capture} +
-                         options + arguments);
+        if (!asUser.isEmpty())
+            tshark.setStandardInputFile(capture);
+        start(tshark, QStringList{QStringLiteral("-n"), QStringLiteral("-X"),
+                                  QStringLiteral("lua_script:") + dissector, QStringLiteral("-r"),
+                                  asUser.isEmpty() ? capture : QStringLiteral("-")} +
+                          options + arguments);
         Run result;
         if (!tshark.waitForFinished(60000))
             return result;
@@ -72,12 +97,22 @@ public:
     bool otherCopyLoaded() const {
         QProcess tshark;
         tshark.setProcessEnvironment(environment);
-        tshark.start(QStringLiteral("tshark"), {QStringLiteral("-G"), QStringLiteral("plugins")});
+        start(tshark, {QStringLiteral("-G"), QStringLiteral("plugins")});
         tshark.waitForFinished(60000);
         return tshark.readAllStandardOutput().contains("ternix36.lua");
     }
 
 private:
+    void start(QProcess &tshark, const QStringList &arguments) const {
+        if (asUser.isEmpty())
+            tshark.start(QStringLiteral("tshark"), arguments);
+        else
+            tshark.start(QStringLiteral("setpriv"), asUser + arguments);
+    }
+
     QTemporaryDir home;
+    QTemporaryDir scripts;
+    QString dissector = QStringLiteral(TERNIX36_DISSECTOR);
+    QStringList asUser; // setpriv's arguments, as root
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 };
