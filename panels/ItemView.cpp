@@ -430,7 +430,7 @@ void ItemView_t::_FollowPalette() {
     // text, and the rest of their palette follows the desktop's.
     if (!shownTitlePalette)
         follow(titleLabel, text.onWindow, text.ownOnWindow);
-    else if (titleLabel->palette() != _WholeTitlePalette(*shownTitlePalette))
+    else // Qt leaves an unchanged palette alone
         titleLabel->setPalette(_WholeTitlePalette(*shownTitlePalette));
 }
 
