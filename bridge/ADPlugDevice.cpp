@@ -4,8 +4,9 @@
 #include "bridge/SwitchPayload.h"
 #include "protocol/ReportReader.h"
 
-ADPlugDevice_t::ADPlugDevice_t(const QString &id, const Sender_t &send, QObject *parent)
-    : Device_t(id, QStringLiteral("TERNIX36 ADPlug"), send, parent) {
+ADPlugDevice_t::ADPlugDevice_t(const QString &link, const QString &address, const Sender_t &send,
+                               QObject *parent)
+    : Device_t(link, address, QStringLiteral("TERNIX36 ADPlug"), send, parent) {
 }
 
 void ADPlugDevice_t::_Read(const ReportReader_t &report) {
@@ -21,10 +22,10 @@ QJsonObject ADPlugDevice_t::_State() const {
 }
 
 QList<Device_t::Entity_t> ADPlugDevice_t::_Entities() const {
-    return {
-        SwitchPayload::_Entity(),
-        {"sensor", "real_power", _Sensor("Real power", "power", "W", "real_power")},
-        {"sensor", "apparent_power", _Sensor("Apparent power", "power", "W", "apparent_power")}};
+    return {SwitchPayload::_Entity(),
+            {"sensor", "real_power", _Sensor("Real power", "power", "W", "real_power")},
+            {"sensor", "apparent_power",
+             _Sensor("Apparent power", "apparent_power", "VA", "apparent_power")}};
 }
 
 Device_t::Command_t ADPlugDevice_t::_Command(const QString &object, const QByteArray &payload) {

@@ -7,7 +7,8 @@
 // The plug switched by naming its target state: a switch and two power sensors.
 class ADPlugDevice_t : public Device_t {
 public:
-    ADPlugDevice_t(const QString &id, const Sender_t &send, QObject *parent = nullptr);
+    ADPlugDevice_t(const QString &link, const QString &address, const Sender_t &send,
+                   QObject *parent = nullptr);
 
     void _Read(const ReportReader_t &report) override;
     QJsonObject _State() const override;

@@ -8,8 +8,9 @@ namespace {
 const QString CoverObject = QStringLiteral("cover");
 } // namespace
 
-BlindsDevice_t::BlindsDevice_t(const QString &id, const Sender_t &send, QObject *parent)
-    : Device_t(id, QStringLiteral("TERNIX36 Blinds"), send, parent) {
+BlindsDevice_t::BlindsDevice_t(const QString &link, const QString &address, const Sender_t &send,
+                               QObject *parent)
+    : Device_t(link, address, QStringLiteral("TERNIX36 Blinds"), send, parent) {
 }
 
 void BlindsDevice_t::_Read(const ReportReader_t &report) {
@@ -37,6 +38,10 @@ QList<Device_t::Entity_t> BlindsDevice_t::_Entities() const {
     return {{"cover",
              CoverObject,
              {{"name", QJsonValue::Null},
+              // The drive reports no position: optimistic, so that Home
+              // Assistant keeps both directions usable from "stopped".
+              {"device_class", "blind"},
+              {"optimistic", true},
               {"value_template", "{{ value_json.state }}"},
               {"payload_open", "OPEN"},
               {"payload_close", "CLOSE"},

@@ -7,7 +7,8 @@
 // stop it; its state is opening, closing or stopped.
 class BlindsDevice_t : public Device_t {
 public:
-    BlindsDevice_t(const QString &id, const Sender_t &send, QObject *parent = nullptr);
+    BlindsDevice_t(const QString &link, const QString &address, const Sender_t &send,
+                   QObject *parent = nullptr);
 
     void _Read(const ReportReader_t &report) override;
     QJsonObject _State() const override;

@@ -6,6 +6,7 @@
 #include "bridge/BrightDevice.h"
 #include "bridge/DimmerDevice.h"
 #include "bridge/Discovery.h"
+#include "bridge/Link.h"
 #include "bridge/Log.h"
 #include "bridge/MqttClient.h"
 #include "bridge/PlugDevice.h"
@@ -14,62 +15,108 @@
 
 #include <QDateTime>
 #include <QHostAddress>
-#include <QHostInfo>
 #include <QJsonDocument>
-#include <QNetworkDatagram>
 #include <QTimer>
-#include <QUdpSocket>
+
+#include <memory>
 
 namespace {
-// As the window: longer datagrams are cut, and the receive buffer holds the
-// answers of many nodes to one probe.
-constexpr qint64 MaxDatagramSize = 1024;
-constexpr int ReceiveBufferBytes = 8 * 1024 * 1024;
 const QByteArray Online = QByteArrayLiteral("online");
 const QByteArray Offline = QByteArrayLiteral("offline");
+const QString Set = QStringLiteral("set");
+const QString Remove = QStringLiteral("remove");
+const QString Availability = QStringLiteral("availability");
 
 qint64 _Now() {
     return QDateTime::currentMSecsSinceEpoch();
 }
+
+// The kind table: which device a NodeKind calls for; nullptr for none.
+Device_t *_NewDevice(quint16 kind, const QString &link, const QString &address,
+                     const Device_t::Sender_t &send, QObject *parent) {
+    switch (kind) {
+    case Ternix36::KindPlug:
+        return new PlugDevice_t(link, address, send, parent);
+    case Ternix36::KindADPlug:
+        return new ADPlugDevice_t(link, address, send, parent);
+    case Ternix36::KindBright:
+    case Ternix36::KindBright2:
+        return new BrightDevice_t(link, address, send, parent);
+    case Ternix36::KindDimmer:
+        return new DimmerDevice_t(link, address, send, parent);
+    case Ternix36::KindBlinds:
+        return new BlindsDevice_t(link, address, send, parent);
+    default:
+        return nullptr;
+    }
+}
+
+// Every entity that any kind has: a node is removed without knowing its kind,
+// which a node read back from the broker does not tell.
+const QList<Device_t::Entity_t> &_EveryEntity() {
+    static const QList<Device_t::Entity_t> every = [] {
+        QList<Device_t::Entity_t> entities;
+        for (const quint16 kind : {Ternix36::KindPlug, Ternix36::KindADPlug, Ternix36::KindBright,
+                                   Ternix36::KindDimmer, Ternix36::KindBlinds}) {
+            const std::unique_ptr<Device_t> device(_NewDevice(kind, {}, {}, {}, nullptr));
+            for (const Device_t::Entity_t &entity : device->_Entities()) {
+                const bool listed = std::any_of(
+                    entities.begin(), entities.end(), [&](const Device_t::Entity_t &other) {
+                        return other.component == entity.component && other.object == entity.object;
+                    });
+                if (!listed)
+                    entities.append(entity);
+            }
+        }
+        return entities;
+    }();
+    return every;
+}
 } // namespace
 
-Bridge_t::Bridge_t(const BridgeOptions_t &options, uint interfaceIndex, QObject *parent)
+Bridge_t::Bridge_t(const BridgeOptions_t &options, const QList<Interface_t> &interfaces,
+                   QObject *parent)
     : QObject(parent)
     , options(options)
-    , scope(QString::number(interfaceIndex))
-    , nodeSocket(new QUdpSocket(this))
-    , commandSocket(new QUdpSocket(this))
+    , topics(options.baseTopic, options.bridgeId, options.discoveryPrefix)
     , probeTimer(new QTimer(this)) {
+    for (const Interface_t &interface : interfaces) {
+        const int number = int(links.size());
+        Link_t *link = new Link_t(interface.name, interface.index, this);
+        connect(link, &Link_t::datagramReceived, this,
+                [this, number](const QHostAddress &sender, const QByteArray &datagram) {
+                    _Route(number, sender, datagram);
+                });
+        links.append(link);
+    }
+
     MqttClient_t::Settings_t settings;
     settings.host = options.brokerHost;
     settings.port = options.brokerPort;
     settings.tls = options.tls;
     settings.caFile = options.caFile;
+    settings.certFile = options.certFile;
+    settings.keyFile = options.keyFile;
     settings.username = options.username;
     settings.password = options.password;
-    settings.clientId = QStringLiteral("ternix36-bridge-%1-%2")
-                            .arg(QHostInfo::localHostName(), options.interfaceName);
-    settings.willTopic = _BridgeAvailabilityTopic();
+    settings.clientId = QStringLiteral("ternix36-bridge-%1").arg(options.bridgeId);
+    settings.willTopic = topics._BridgeAvailability();
     settings.willPayload = Offline;
     broker = new MqttClient_t(settings, this);
     connect(broker, &MqttClient_t::connectedToBroker, this, &Bridge_t::_BrokerConnected);
-    connect(broker, &MqttClient_t::messageReceived, this, &Bridge_t::_CommandReceived);
+    connect(broker, &MqttClient_t::messageReceived, this, &Bridge_t::_MessageReceived);
     connect(broker, &MqttClient_t::stopped, this, &Bridge_t::finished);
 
     probeTimer->setInterval(options.probeEverySeconds * 1000);
     connect(probeTimer, &QTimer::timeout, this, &Bridge_t::_Probe);
-    connect(nodeSocket, &QUdpSocket::readyRead, this, &Bridge_t::_DatagramsWaiting);
 }
 
 bool Bridge_t::_Start(QString *error) {
-    if (!nodeSocket->bind(QHostAddress::AnyIPv6, Ternix36::ProgramPort, QUdpSocket::ShareAddress)) {
-        *error = QStringLiteral("cannot bind UDP port %1: %2")
-                     .arg(Ternix36::ProgramPort)
-                     .arg(nodeSocket->errorString());
+    for (Link_t *link : std::as_const(links))
+        if (!link->_Open(error))
+            return false;
+    if (!broker->_Start(error))
         return false;
-    }
-    nodeSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, ReceiveBufferBytes);
-    broker->_Start();
     _Probe();
     probeTimer->start();
     return true;
@@ -78,46 +125,52 @@ bool Bridge_t::_Start(QString *error) {
 void Bridge_t::_Stop() {
     probeTimer->stop();
     Log::_Write(Log::Info, QStringLiteral("stopping"));
-    broker->_Stop(_BridgeAvailabilityTopic(), Offline);
+    broker->_Stop(topics._BridgeAvailability(), Offline);
 }
 
 void Bridge_t::_Probe() {
-    nodeSocket->writeDatagram(Ternix36::ProbeDatagram(), Ternix36::ProbeAddress(scope),
-                              Ternix36::NodePort);
+    for (Link_t *link : std::as_const(links))
+        link->_Probe();
     const qint64 probeMs = _Now();
     QTimer::singleShot(Ternix36::ProbeAnswerMs, this,
                        [this, probeMs] { _ProbeWindowClosed(probeMs); });
 }
 
 void Bridge_t::_ProbeWindowClosed(qint64 probeMs) {
-    for (Device_t *device : std::as_const(devices)) {
+    for (const auto &[key, device] : devices) {
         if (device->liveness._ProbeExpired(probeMs)) {
             Log::_Write(Log::Notice,
                         QStringLiteral("%1 did not answer the probe: offline").arg(device->_Id()));
             _PublishAvailability(device);
         }
     }
-}
-
-void Bridge_t::_DatagramsWaiting() {
-    while (nodeSocket->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = nodeSocket->receiveDatagram(MaxDatagramSize);
-        _Route(datagram.senderAddress(), datagram.data());
+    if (!firstProbeWindowClosed) {
+        firstProbeWindowClosed = true;
+        _MarkRememberedOffline();
     }
 }
 
-void Bridge_t::_Route(const QHostAddress &sender, const QByteArray &datagram) {
-    const NodeKey_t key = _NodeKey(sender);
+void Bridge_t::_Route(int link, const QHostAddress &sender, const QByteArray &datagram) {
+    const DeviceKey_t key(link, _NodeKey(sender));
     const ReportReader_t report(datagram);
-    Device_t *device = devices.value(key);
+    const auto found = devices.find(key);
+    Device_t *device = found != devices.end() ? found->second : nullptr;
     if (!device) {
         if (!report._IsReport())
             return;
-        device = _CreateDevice(report._U16(Ternix36::KindOffset), sender);
+        if (int(devices.size()) >= options.maxNodes) {
+            if (!nodeLimitLogged)
+                Log::_Write(Log::Warning, QStringLiteral("%1 nodes known (--max-nodes): new "
+                                                         "senders are ignored")
+                                              .arg(options.maxNodes));
+            nodeLimitLogged = true;
+            return;
+        }
+        device = _CreateDevice(report._U16(Ternix36::KindOffset), link, sender);
         if (!device)
             return;
-        devices.insert(key, device);
-        devicesById.insert(device->_Id(), device);
+        devices.emplace(key, device);
+        remembered.remove(_NodeTopic(device));
         Log::_Write(Log::Info,
                     QStringLiteral("found %1 at %2").arg(device->_Model(), device->_Id()));
     }
@@ -126,7 +179,7 @@ void Bridge_t::_Route(const QHostAddress &sender, const QByteArray &datagram) {
     const bool answeringAgain = device->liveness._Heard(_Now());
     if (report._IsReport())
         device->_Read(report);
-    if (!known || discoveredNames.value(device) != device->_Name())
+    if (!known || device->discoveredName != device->_Name())
         _PublishDiscovery(device);
     if (!known || answeringAgain)
         _PublishAvailability(device);
@@ -134,56 +187,89 @@ void Bridge_t::_Route(const QHostAddress &sender, const QByteArray &datagram) {
         _PublishState(device);
 }
 
-// The kind table: which device a NodeKind calls for.
-Device_t *Bridge_t::_CreateDevice(quint16 kind, const QHostAddress &sender) {
+Device_t *Bridge_t::_CreateDevice(quint16 kind, int link, const QHostAddress &sender) {
     QHostAddress address = sender;
     address.setScopeId(QString());
-    const QString id = address.toString().toLower();
-    address.setScopeId(scope);
-    const Device_t::Sender_t send = [this, address](const QByteArray &command, quint16 port) {
-        commandSocket->writeDatagram(command, address, port);
+    Link_t *through = links[link];
+    const Device_t::Sender_t send = [through, address](const QByteArray &command, quint16 port) {
+        through->_Send(command, address, port);
     };
-    switch (kind) {
-    case Ternix36::KindPlug:
-        return new PlugDevice_t(id, send, this);
-    case Ternix36::KindADPlug:
-        return new ADPlugDevice_t(id, send, this);
-    case Ternix36::KindBright:
-    case Ternix36::KindBright2:
-        return new BrightDevice_t(id, send, this);
-    case Ternix36::KindDimmer:
-        return new DimmerDevice_t(id, send, this);
-    case Ternix36::KindBlinds:
-        return new BlindsDevice_t(id, send, this);
-    default:
-        return nullptr;
-    }
+    return _NewDevice(kind, through->_Name(), address.toString().toLower(), send, this);
+}
+
+Device_t *Bridge_t::_Device(const Topics_t::NodeTopic_t &node) const {
+    const auto found = devices.find({_LinkNumber(node.link), _NodeKey(node.address)});
+    return found != devices.end() ? found->second : nullptr;
+}
+
+int Bridge_t::_LinkNumber(const QString &name) const {
+    for (int i = 0; i < links.size(); ++i)
+        if (links[i]->_Name() == name)
+            return i;
+    return -1;
 }
 
 void Bridge_t::_BrokerConnected() {
-    broker->_Publish(_BridgeAvailabilityTopic(), Online, true);
-    broker->_Subscribe(options.baseTopic + QStringLiteral("/+/+/set"));
+    broker->_Publish(topics._BridgeAvailability(), Online, true);
+    for (const QString &pattern :
+         {topics._CommandPattern(), topics._RemovePattern(), topics._NodeAvailabilityPattern(),
+          topics._HomeAssistantStatus()})
+        broker->_Subscribe(pattern);
     _PublishAll();
 }
 
 void Bridge_t::_PublishAll() {
-    for (const Device_t *device : std::as_const(devices)) {
+    for (const auto &[key, device] : devices) {
         _PublishDiscovery(device);
         _PublishAvailability(device);
         _PublishState(device);
     }
 }
 
-void Bridge_t::_CommandReceived(const QString &topic, const QByteArray &payload) {
-    // BASE/NODE/OBJECT/set; the base topic may have levels of its own.
-    const QString prefix = options.baseTopic + u'/';
-    const QStringList levels = topic.mid(prefix.size()).split(u'/');
-    Device_t *device = levels.size() == 3 ? devicesById.value(levels[0]) : nullptr;
-    if (!topic.startsWith(prefix) || !device) {
+void Bridge_t::_MessageReceived(const QString &topic, const QByteArray &payload, bool retained) {
+    // Home Assistant's birth: it may have lost every config.
+    if (topic == topics._HomeAssistantStatus()) {
+        if (!retained && payload == Online) {
+            Log::_Write(Log::Info, QStringLiteral("Home Assistant started: publishing again"));
+            _PublishAll();
+        }
+        return;
+    }
+    Topics_t::NodeTopic_t node;
+    if (!topics._Parse(topic, &node)) {
         Log::_Write(Log::Warning, QStringLiteral("%1: no such node; ignored").arg(topic));
         return;
     }
-    if (device->_Command(levels[1], payload) == Device_t::Command_t::Malformed) {
+    if (node.levels == QStringList{Availability}) {
+        // Our own publications come back too, but not retained.
+        if (retained)
+            _ReadBack(node, payload);
+        return;
+    }
+    // A retained command would be run again on every connection.
+    if (retained) {
+        if (!retainedCommandsLogged.contains(topic))
+            Log::_Write(Log::Warning,
+                        QStringLiteral("%1: a retained message is no command; ignored (clear it "
+                                       "with mosquitto_pub -r -n -t '%1')")
+                            .arg(topic));
+        retainedCommandsLogged.insert(topic);
+        return;
+    }
+    if (node.levels == QStringList{Remove})
+        _Remove(node);
+    else
+        _Command(topic, node, payload);
+}
+
+void Bridge_t::_Command(const QString &topic, const Topics_t::NodeTopic_t &node,
+                        const QByteArray &payload) {
+    Device_t *device = _Device(node);
+    if (!device || node.levels.size() != 2 || node.levels[1] != Set) {
+        Log::_Write(Log::Warning, QStringLiteral("%1: no such node; ignored").arg(topic));
+        return;
+    }
+    if (device->_Command(node.levels[0], payload) == Device_t::Command_t::Malformed) {
         const QString shown = QString::fromUtf8(payload.left(64).toPercentEncoding(" {}\":,"));
         Log::_Write(
             Log::Warning,
@@ -191,22 +277,61 @@ void Bridge_t::_CommandReceived(const QString &topic, const QByteArray &payload)
     }
 }
 
+// Everything of the node goes from the broker: its configs (of every kind, as
+// a node read back has none), its state and its availability. It comes back
+// when it answers again.
+void Bridge_t::_Remove(const Topics_t::NodeTopic_t &node) {
+    const QString address = node.address.toString().toLower();
+    const QString nodeTopic = topics._Node(node.link, address);
+    const auto found = devices.find({_LinkNumber(node.link), _NodeKey(node.address)});
+    if (found != devices.end()) {
+        found->second->deleteLater();
+        devices.erase(found);
+        nodeLimitLogged = false;
+    }
+    remembered.remove(nodeTopic);
+    const QString nodeId = topics._DiscoveryNodeId(node.link, address);
+    for (const Device_t::Entity_t &entity : _EveryEntity())
+        broker->_Publish(topics._Config(entity.component, nodeId, entity.object), {}, true);
+    broker->_Publish(nodeTopic + QStringLiteral("/state"), {}, true);
+    broker->_Publish(nodeTopic + u'/' + Availability, {}, true);
+    Log::_Write(Log::Info, QStringLiteral("removed %1%%2").arg(address, node.link));
+}
+
+void Bridge_t::_ReadBack(const Topics_t::NodeTopic_t &node, const QByteArray &availability) {
+    if (availability.isEmpty() || _Device(node))
+        return;
+    const QString nodeTopic = topics._Node(node.link, node.address.toString().toLower());
+    if (!firstProbeWindowClosed) {
+        remembered.insert(nodeTopic, availability == Offline);
+    } else if (availability != Offline) {
+        Log::_Write(Log::Notice, QStringLiteral("%1 did not answer: offline").arg(nodeTopic));
+        broker->_Publish(nodeTopic + u'/' + Availability, Offline, true);
+    }
+}
+
+void Bridge_t::_MarkRememberedOffline() {
+    for (auto i = remembered.cbegin(); i != remembered.cend(); ++i) {
+        if (i.value())
+            continue;
+        Log::_Write(Log::Notice, QStringLiteral("%1 did not answer: offline").arg(i.key()));
+        broker->_Publish(i.key() + u'/' + Availability, Offline, true);
+    }
+    remembered.clear();
+}
+
 QString Bridge_t::_NodeTopic(const Device_t *device) const {
-    return options.baseTopic + u'/' + device->_Id();
+    return topics._Node(device->_Link(), device->_Address());
 }
 
-QString Bridge_t::_BridgeAvailabilityTopic() const {
-    return options.baseTopic + QStringLiteral("/bridge/availability");
-}
-
-void Bridge_t::_PublishDiscovery(const Device_t *device) {
-    discoveredNames.insert(device, device->_Name());
+void Bridge_t::_PublishDiscovery(Device_t *device) {
+    device->discoveredName = device->_Name();
     if (!broker->_IsConnected())
         return;
-    const Discovery_t discovery(options.discoveryPrefix, _BridgeAvailabilityTopic());
+    const Discovery_t discovery(topics);
     for (const Device_t::Entity_t &entity : device->_Entities())
-        broker->_Publish(discovery._Topic(*device, entity),
-                         discovery._Config(*device, entity, _NodeTopic(device)), true);
+        broker->_Publish(discovery._Topic(*device, entity), discovery._Config(*device, entity),
+                         true);
 }
 
 // At most once: states follow every report, a lost one is replaced by the
@@ -221,6 +346,6 @@ void Bridge_t::_PublishState(const Device_t *device) {
 }
 
 void Bridge_t::_PublishAvailability(const Device_t *device) {
-    broker->_Publish(_NodeTopic(device) + QStringLiteral("/availability"),
+    broker->_Publish(_NodeTopic(device) + u'/' + Availability,
                      device->liveness._NotAnswering() ? Offline : Online, true);
 }

@@ -2,36 +2,47 @@
 #pragma once
 
 #include "bridge/BridgeOptions.h"
+#include "bridge/Topics.h"
 #include "protocol/NodeMap.h"
 
 #include <QHash>
-#include <QMap>
+#include <QList>
 #include <QObject>
+#include <QSet>
+
+#include <map>
+#include <utility>
 
 class Device_t;
+class Link_t;
 class MqttClient_t;
 class QHostAddress;
 class QTimer;
-class QUdpSocket;
 
-// Between the nodes of one link and an MQTT broker. It probes the link at
-// start and periodically, routes every datagram by its sender as the window
-// does (a new sender of a known kind becomes a device), publishes each
-// device's discovery, state and availability, and passes the broker's
-// commands on to the nodes. It never sends a node a command of its own.
+// Between the nodes of one or more links and an MQTT broker. It probes every
+// link at start and periodically, routes every datagram by its link and
+// sender as the window routes by sender (a new sender of a known kind becomes
+// a device), publishes each device's discovery, state and availability (see
+// Topics_t), and passes the broker's commands on to the nodes. It never sends
+// a node a command of its own.
 //
-// Topics, under the base topic B and per node N (its address without scope):
-//   B/bridge/availability   online, or offline (also the last will)
-//   B/N/availability        online, or offline while N does not answer probes
-//   B/N/state               the latest readings, JSON
-//   B/N/OBJECT/set          commands for one of N's entities
+// The broker is its memory: on connecting it reads back the availability of
+// the nodes it published before, and marks those that do not answer the
+// first probe offline, their last state kept.
 class Bridge_t : public QObject {
     Q_OBJECT
 
 public:
-    Bridge_t(const BridgeOptions_t &options, uint interfaceIndex, QObject *parent = nullptr);
+    struct Interface_t {
+        QString name;
+        uint index;
+    };
 
-    // Binds the nodes' port and starts; false with the reason when it cannot.
+    Bridge_t(const BridgeOptions_t &options, const QList<Interface_t> &interfaces,
+             QObject *parent = nullptr);
+
+    // Binds the nodes' port on every link and starts; false with the reason
+    // when it cannot.
     bool _Start(QString *error);
     // Says offline to the broker and disconnects; then finished().
     void _Stop();
@@ -40,30 +51,40 @@ signals:
     void finished();
 
 private:
+    // A node: the number of its link, and its address.
+    using DeviceKey_t = std::pair<int, NodeKey_t>;
+
     void _Probe();
     void _ProbeWindowClosed(qint64 probeMs);
-    void _DatagramsWaiting();
-    void _Route(const QHostAddress &sender, const QByteArray &datagram);
-    Device_t *_CreateDevice(quint16 kind, const QHostAddress &sender);
+    void _Route(int link, const QHostAddress &sender, const QByteArray &datagram);
+    Device_t *_CreateDevice(quint16 kind, int link, const QHostAddress &sender);
+    Device_t *_Device(const Topics_t::NodeTopic_t &node) const;
+    int _LinkNumber(const QString &name) const;
 
     void _BrokerConnected();
-    void _CommandReceived(const QString &topic, const QByteArray &payload);
+    void _MessageReceived(const QString &topic, const QByteArray &payload, bool retained);
+    void _Command(const QString &topic, const Topics_t::NodeTopic_t &node,
+                  const QByteArray &payload);
+    void _Remove(const Topics_t::NodeTopic_t &node);
+    void _ReadBack(const Topics_t::NodeTopic_t &node, const QByteArray &availability);
+    void _MarkRememberedOffline();
 
     QString _NodeTopic(const Device_t *device) const;
-    QString _BridgeAvailabilityTopic() const;
-    void _PublishDiscovery(const Device_t *device);
+    void _PublishDiscovery(Device_t *device);
     void _PublishState(const Device_t *device);
     void _PublishAvailability(const Device_t *device);
     void _PublishAll();
 
     BridgeOptions_t options;
-    QString scope;
-    QUdpSocket *nodeSocket;
-    QUdpSocket *commandSocket;
+    Topics_t topics;
+    QList<Link_t *> links;
     MqttClient_t *broker;
     QTimer *probeTimer;
-    QMap<NodeKey_t, Device_t *> devices;
-    QHash<QString, Device_t *> devicesById;
-    // The name each device's discovery was last published with.
-    QHash<const Device_t *, QString> discoveredNames;
+    std::map<DeviceKey_t, Device_t *> devices;
+    // Nodes read back from the broker that have not answered yet: their
+    // topic, and whether their availability already says offline.
+    QHash<QString, bool> remembered;
+    bool firstProbeWindowClosed = false;
+    bool nodeLimitLogged = false;
+    QSet<QString> retainedCommandsLogged;
 };

@@ -8,8 +8,9 @@ const QString PollObject = QStringLiteral("poll");
 constexpr char PressPayload[] = "PRESS";
 } // namespace
 
-BrightDevice_t::BrightDevice_t(const QString &id, const Sender_t &send, QObject *parent)
-    : Device_t(id, QStringLiteral("TERNIX36 Bright"), send, parent) {
+BrightDevice_t::BrightDevice_t(const QString &link, const QString &address, const Sender_t &send,
+                               QObject *parent)
+    : Device_t(link, address, QStringLiteral("TERNIX36 Bright"), send, parent) {
 }
 
 void BrightDevice_t::_Read(const ReportReader_t &report) {
@@ -23,10 +24,17 @@ QJsonObject BrightDevice_t::_State() const {
             {"brightness", reading.brightness}};
 }
 
+QJsonObject BrightDevice_t::_Brightness() {
+    QJsonObject sensor = _Sensor("Brightness", QString(), QString(), "brightness");
+    sensor.insert("icon", "mdi:brightness-5");
+    return sensor;
+}
+
 QList<Device_t::Entity_t> BrightDevice_t::_Entities() const {
     return {
         {"sensor", "temperature", _Sensor("Temperature", "temperature", "\u00B0C", "temperature")},
-        {"sensor", "brightness", _Sensor("Brightness", "illuminance", "lx", "brightness")},
+        // The node gives its brightness no unit, so it is no illuminance.
+        {"sensor", "brightness", _Brightness()},
         {"button", PollObject, {{"name", "Poll"}, {"payload_press", PressPayload}}, false, true}};
 }
 

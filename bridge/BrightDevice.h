@@ -7,7 +7,8 @@
 // The brightness and temperature sensor: two sensors and a button that polls it.
 class BrightDevice_t : public Device_t {
 public:
-    BrightDevice_t(const QString &id, const Sender_t &send, QObject *parent = nullptr);
+    BrightDevice_t(const QString &link, const QString &address, const Sender_t &send,
+                   QObject *parent = nullptr);
 
     void _Read(const ReportReader_t &report) override;
     QJsonObject _State() const override;
@@ -15,5 +16,7 @@ public:
     Command_t _Command(const QString &object, const QByteArray &payload) override;
 
 private:
+    static QJsonObject _Brightness();
+
     BrightWire_t::Reading_t reading{};
 };

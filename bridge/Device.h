@@ -35,14 +35,20 @@ public:
     // What a command topic's payload did.
     enum class Command_t { Sent, NothingToDo, Malformed };
 
-    // id: the node's address without scope, as text; model: "TERNIX36 Plug"...
-    Device_t(const QString &id, const QString &model, const Sender_t &send,
-             QObject *parent = nullptr);
+    // link: the interface's name; address: the node's, without scope, as
+    // text; model: "TERNIX36 Plug"...
+    Device_t(const QString &link, const QString &address, const QString &model,
+             const Sender_t &send, QObject *parent = nullptr);
 
-    const QString &_Id() const { return id; }
+    const QString &_Link() const { return link; }
+    const QString &_Address() const { return address; }
+    // The address with its link as scope, as logs show it: fe80::10%enp3s0.
+    QString _Id() const { return address + u'%' + link; }
     const QString &_Model() const { return model; }
     // The name from the latest report; empty until a report names the node.
     const QString &_Name() const { return name; }
+    // The name its discovery was last published with; null before.
+    QString discoveredName;
 
     // A report from the node, at least the three header bytes long.
     virtual void _Read(const ReportReader_t &report) = 0;
@@ -58,14 +64,16 @@ protected:
     void _Send(const QByteArray &command, quint16 port) const { send(command, port); }
     // A JSON state value for a power reading in hundredths of a watt.
     static double _Watts(qint32 hundredths) { return hundredths / 100.0; }
-    // The common keys of a sensor that reads one field of the state.
+    // The common keys of a sensor that reads one field of the state; without
+    // a device class and unit when they are empty.
     static QJsonObject _Sensor(const QString &name, const QString &deviceClass, const QString &unit,
                                const QString &field);
 
     QString name;
 
 private:
-    QString id;
+    QString link;
+    QString address;
     QString model;
     Sender_t send;
 };

@@ -13,8 +13,9 @@ namespace {
 const QString LightObject = QStringLiteral("light");
 } // namespace
 
-DimmerDevice_t::DimmerDevice_t(const QString &id, const Sender_t &send, QObject *parent)
-    : Device_t(id, QStringLiteral("TERNIX36 Dimmer"), send, parent)
+DimmerDevice_t::DimmerDevice_t(const QString &link, const QString &address, const Sender_t &send,
+                               QObject *parent)
+    : Device_t(link, address, QStringLiteral("TERNIX36 Dimmer"), send, parent)
     , lastOnLevel(DimmerWire_t::MaximumLevel)
     , limiter(new LevelLimiter_t(
           DimmerWire_t::LevelIntervalMs,

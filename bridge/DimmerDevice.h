@@ -10,7 +10,8 @@ class LevelLimiter_t;
 // before the hub asks for a level.
 class DimmerDevice_t : public Device_t {
 public:
-    DimmerDevice_t(const QString &id, const Sender_t &send, QObject *parent = nullptr);
+    DimmerDevice_t(const QString &link, const QString &address, const Sender_t &send,
+                   QObject *parent = nullptr);
 
     void _Read(const ReportReader_t &report) override;
     QJsonObject _State() const override;

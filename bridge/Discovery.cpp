@@ -4,44 +4,45 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-Discovery_t::Discovery_t(const QString &prefix, const QString &bridgeAvailabilityTopic)
-    : prefix(prefix)
-    , bridgeAvailabilityTopic(bridgeAvailabilityTopic) {
-}
+namespace {
+const QString Version = QStringLiteral(TERNIX36_VERSION);
+} // namespace
 
-QString Discovery_t::_NodeId(const QString &deviceId) {
-    QString id = deviceId;
-    for (QChar &c : id)
-        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != u'_' && c != u'-')
-            c = u'_';
-    return id;
+Discovery_t::Discovery_t(const Topics_t &topics)
+    : topics(topics) {
 }
 
 QString Discovery_t::_Topic(const Device_t &device, const Device_t::Entity_t &entity) const {
-    return QStringLiteral("%1/%2/%3/%4/config")
-        .arg(prefix, entity.component, _NodeId(device._Id()), entity.object);
+    return topics._Config(entity.component,
+                          topics._DiscoveryNodeId(device._Link(), device._Address()),
+                          entity.object);
 }
 
-QByteArray Discovery_t::_Config(const Device_t &device, const Device_t::Entity_t &entity,
-                                const QString &nodeTopic) const {
+QByteArray Discovery_t::_Config(const Device_t &device, const Device_t::Entity_t &entity) const {
+    const QString nodeTopic = topics._Node(device._Link(), device._Address());
+    const QString identifier = QStringLiteral("ternix36/%1/%2/%3")
+                                   .arg(topics._BridgeId(), device._Link(), device._Address());
     QJsonObject config = entity.config;
-    config.insert("unique_id",
-                  QStringLiteral("ternix36_%1_%2").arg(_NodeId(device._Id()), entity.object));
+    config.insert("unique_id", identifier + u'/' + entity.object);
     if (entity.readsState)
         config.insert("state_topic", nodeTopic + QStringLiteral("/state"));
     if (entity.takesCommands)
         config.insert("command_topic", QStringLiteral("%1/%2/set").arg(nodeTopic, entity.object));
     config.insert("availability",
-                  QJsonArray{QJsonObject{{"topic", bridgeAvailabilityTopic}},
+                  QJsonArray{QJsonObject{{"topic", topics._BridgeAvailability()}},
                              QJsonObject{{"topic", nodeTopic + QStringLiteral("/availability")}}});
     config.insert("availability_mode", "all");
 
     const QString name = device._Name().isEmpty()
                              ? QStringLiteral("%1 %2").arg(device._Model(), device._Id())
                              : device._Name();
-    config.insert("device", QJsonObject{{"identifiers", QJsonArray{device._Id()}},
+    config.insert("device", QJsonObject{{"identifiers", QJsonArray{identifier}},
                                         {"name", name},
                                         {"manufacturer", "TERNIX36"},
-                                        {"model", device._Model()}});
+                                        {"model", device._Model()},
+                                        {"sw_version", Version}});
+    config.insert("origin", QJsonObject{{"name", "ternix36-bridge"},
+                                        {"sw_version", Version},
+                                        {"support_url", TERNIX36_HOMEPAGE}});
     return QJsonDocument(config).toJson(QJsonDocument::Compact);
 }

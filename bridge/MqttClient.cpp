@@ -3,9 +3,13 @@
 
 #include "bridge/Log.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
 #include <mosquitto.h>
 
 namespace {
@@ -18,86 +22,185 @@ constexpr int StopWaitMs = 2000;
 constexpr int ConnectWaitMs = 10000;
 // What must not be lost: the last will, and what says the bridge is stopping.
 constexpr int Qos = 1;
+// Where Debian keeps the system's certificate authorities.
+constexpr char SystemCaPath[] = "/etc/ssl/certs";
 
 struct LibraryUse_t {
-    LibraryUse_t() { mosquitto_lib_init(); }
+    LibraryUse_t()
+        : result(mosquitto_lib_init()) {}
     ~LibraryUse_t() { mosquitto_lib_cleanup(); }
+    int result;
 };
+
+QString _Text(int result) {
+    return QString::fromUtf8(mosquitto_strerror(result));
+}
+
+// A key that asks for a passphrase cannot be used: no one is there to type it.
+int _NoPassphrase(char *, int, int, void *) {
+    return 0;
+}
+
+bool _CanRead(const QString &path, const QString &what, QString *error) {
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        return true;
+    *error = QStringLiteral("cannot read the %1 %2: %3").arg(what, path, file.errorString());
+    return false;
+}
 } // namespace
 
 MqttClient_t::MqttClient_t(const Settings_t &settings, QObject *parent)
     : QObject(parent)
     , settings(settings)
     , housekeepingTimer(new QTimer(this))
-    , reconnectTimer(new QTimer(this))
-    , stopTimer(new QTimer(this))
-    , connectTimer(new QTimer(this))
+    , stateTimer(new QTimer(this))
     , backoffMs(FirstBackoffMs) {
-    static LibraryUse_t library;
+    housekeepingTimer->setInterval(HousekeepingMs);
+    connect(housekeepingTimer, &QTimer::timeout, this, &MqttClient_t::_Housekeeping);
+    stateTimer->setSingleShot(true);
+    connect(stateTimer, &QTimer::timeout, this, &MqttClient_t::_StateTimeout);
+}
 
+MqttClient_t::~MqttClient_t() {
+    _Unwatch();
+    if (client)
+        mosquitto_destroy(client);
+}
+
+bool MqttClient_t::_Start(QString *error) {
+    if (state != State_t::Idle)
+        return true;
+    if (!_SetUp(error)) {
+        _Enter(State_t::Stopped);
+        return false;
+    }
+    housekeepingTimer->start();
+    _Connect();
+    if (state == State_t::Idle) {
+        // The first connection could not even be set up: TLS, which no later try mends.
+        *error = QStringLiteral("TLS set-up failed: %1")
+                     .arg(lastLibraryError.isEmpty() ? _Text(MOSQ_ERR_TLS) : lastLibraryError);
+        housekeepingTimer->stop();
+        _Enter(State_t::Stopped);
+        return false;
+    }
+    return true;
+}
+
+bool MqttClient_t::_SetUp(QString *error) {
+    static LibraryUse_t library;
+    if (library.result != MOSQ_ERR_SUCCESS) {
+        *error = QStringLiteral("cannot start libmosquitto: %1").arg(_Text(library.result));
+        return false;
+    }
     client = mosquitto_new(settings.clientId.toUtf8().constData(), true, this);
-    mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    if (!client) {
+        *error = QStringLiteral("cannot create an MQTT client: %1")
+                     .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    const auto failed = [error](int result, const char *step) {
+        if (result == MOSQ_ERR_SUCCESS)
+            return false;
+        *error =
+            QStringLiteral("MQTT set-up failed (%1): %2").arg(QLatin1String(step), _Text(result));
+        return true;
+    };
+    if (failed(mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311),
+               "protocol version"))
+        return false;
     mosquitto_connect_callback_set(client, &MqttClient_t::_OnConnect);
     mosquitto_disconnect_callback_set(client, &MqttClient_t::_OnDisconnect);
     mosquitto_message_callback_set(client, &MqttClient_t::_OnMessage);
     mosquitto_publish_callback_set(client, &MqttClient_t::_OnPublish);
     if (!settings.willTopic.isEmpty()) {
         const QByteArray topic = settings.willTopic.toUtf8();
-        mosquitto_will_set(client, topic.constData(), int(settings.willPayload.size()),
-                           settings.willPayload.constData(), Qos, true);
+        if (failed(mosquitto_will_set(client, topic.constData(), int(settings.willPayload.size()),
+                                      settings.willPayload.constData(), Qos, true),
+                   "last will"))
+            return false;
     }
-    if (!settings.username.isEmpty())
-        mosquitto_username_pw_set(
-            client, settings.username.toUtf8().constData(),
-            settings.password.isEmpty() ? nullptr : settings.password.toUtf8().constData());
-    if (settings.tls) {
-        const QByteArray caFile = settings.caFile.toLocal8Bit();
-        const int result =
-            settings.caFile.isEmpty()
-                ? mosquitto_tls_set(client, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr)
-                : mosquitto_tls_set(client, caFile.constData(), nullptr, nullptr, nullptr, nullptr);
-        if (result != MOSQ_ERR_SUCCESS)
-            Log::_Write(Log::Error, QStringLiteral("TLS set-up failed: %1")
-                                        .arg(QString::fromUtf8(mosquitto_strerror(result))));
-    }
-
-    housekeepingTimer->setInterval(HousekeepingMs);
-    connect(housekeepingTimer, &QTimer::timeout, this, &MqttClient_t::_Housekeeping);
-    reconnectTimer->setSingleShot(true);
-    connect(reconnectTimer, &QTimer::timeout, this, &MqttClient_t::_Connect);
-    stopTimer->setSingleShot(true);
-    stopTimer->setInterval(StopWaitMs);
-    connect(stopTimer, &QTimer::timeout, this, &MqttClient_t::_Finish);
-    connectTimer->setSingleShot(true);
-    connectTimer->setInterval(ConnectWaitMs);
-    connect(connectTimer, &QTimer::timeout, this,
-            [this] { _Lost(QStringLiteral("no answer within %1 s").arg(ConnectWaitMs / 1000)); });
+    if (!settings.username.isEmpty() &&
+        failed(mosquitto_username_pw_set(
+                   client, settings.username.toUtf8().constData(),
+                   settings.password.isEmpty() ? nullptr : settings.password.toUtf8().constData()),
+               "user name"))
+        return false;
+    return !settings.tls || _SetUpTls(error);
 }
 
-MqttClient_t::~MqttClient_t() {
-    _Unwatch();
-    mosquitto_destroy(client);
-}
+bool MqttClient_t::_SetUpTls(QString *error) {
+    if (!settings.caFile.isEmpty()) {
+        if (!_CanRead(settings.caFile, QStringLiteral("CA file"), error))
+            return false;
+    } else if (!QFileInfo(QLatin1String(SystemCaPath)).isDir()) {
+        *error = QStringLiteral("no certificate authorities in %1: give --ca-file")
+                     .arg(QLatin1String(SystemCaPath));
+        return false;
+    }
+    if (!settings.certFile.isEmpty() &&
+        (!_CanRead(settings.certFile, QStringLiteral("client certificate"), error) ||
+         !_CanRead(settings.keyFile, QStringLiteral("client key"), error)))
+        return false;
 
-void MqttClient_t::_Start() {
-    housekeepingTimer->start();
-    _Connect();
+    const QByteArray caFile = settings.caFile.toLocal8Bit();
+    const QByteArray certFile = settings.certFile.toLocal8Bit();
+    const QByteArray keyFile = settings.keyFile.toLocal8Bit();
+    const auto orNull = [](const QByteArray &path) {
+        return path.isEmpty() ? nullptr : path.constData();
+    };
+    const int result =
+        mosquitto_tls_set(client, orNull(caFile), caFile.isEmpty() ? SystemCaPath : nullptr,
+                          orNull(certFile), orNull(keyFile), &_NoPassphrase);
+    if (result != MOSQ_ERR_SUCCESS) {
+        *error = QStringLiteral("TLS set-up failed: %1").arg(_Text(result));
+        return false;
+    }
+    return true;
 }
 
 void MqttClient_t::_Connect() {
-    if (stopping)
-        return;
     _Unwatch();
-    const int result = started ? mosquitto_reconnect_async(client)
-                               : mosquitto_connect_async(client, settings.host.toUtf8().constData(),
-                                                         settings.port, KeepAliveSeconds);
-    started = true;
-    connectTimer->start();
-    if (result != MOSQ_ERR_SUCCESS && mosquitto_socket(client) < 0) {
-        _Lost(QString::fromUtf8(mosquitto_strerror(result)));
+    lastLibraryError.clear();
+    // libmosquitto says why a certificate or key cannot be used only in its log.
+    mosquitto_log_callback_set(client, &MqttClient_t::_OnLog);
+    const int result = mosquitto_connect_async(client, settings.host.toUtf8().constData(),
+                                               settings.port, KeepAliveSeconds);
+    if (result == MOSQ_ERR_SUCCESS || mosquitto_socket(client) >= 0) {
+        _Watch();
+        _Enter(State_t::Connecting, ConnectWaitMs);
         return;
     }
-    _Watch();
+    if (result == MOSQ_ERR_TLS && state == State_t::Idle)
+        return; // _Start() says so
+    _Lost(result == MOSQ_ERR_TLS && !lastLibraryError.isEmpty()
+              ? QStringLiteral("TLS: %1").arg(lastLibraryError)
+              : _Text(result));
+}
+
+void MqttClient_t::_Enter(State_t next, int timeoutMs) {
+    state = next;
+    if (timeoutMs >= 0)
+        stateTimer->start(timeoutMs);
+    else
+        stateTimer->stop();
+}
+
+void MqttClient_t::_StateTimeout() {
+    switch (state) {
+    case State_t::Connecting:
+        _Lost(QStringLiteral("no answer within %1 s").arg(ConnectWaitMs / 1000));
+        break;
+    case State_t::Waiting:
+        _Connect();
+        break;
+    case State_t::Stopping:
+        _Finish();
+        break;
+    default:
+        break;
+    }
 }
 
 void MqttClient_t::_Watch() {
@@ -123,49 +226,65 @@ void MqttClient_t::_Unwatch() {
 }
 
 void MqttClient_t::_Lost(const QString &why) {
-    connectTimer->stop();
     _Unwatch();
-    const bool wasConnected = connected;
-    connected = false;
-    if (stopping) {
+    switch (state) {
+    case State_t::Stopping:
         _Finish();
         return;
-    }
-    if (reconnectTimer->isActive())
+    case State_t::Waiting:
+    case State_t::Stopped:
         return;
-    if (wasConnected)
+    case State_t::Connected:
         backoffMs = FirstBackoffMs;
-    Log::_Write(wasConnected ? Log::Warning : Log::Notice,
+        break;
+    default:
+        break;
+    }
+    Log::_Write(state == State_t::Connected ? Log::Warning : Log::Notice,
                 QStringLiteral("broker %1:%2: %3; trying again in %4 s")
                     .arg(settings.host)
                     .arg(settings.port)
                     .arg(why)
                     .arg(backoffMs / 1000.0));
-    reconnectTimer->start(backoffMs);
+    _Enter(State_t::Waiting, backoffMs);
     backoffMs = qMin(backoffMs * 2, LongestBackoffMs);
 }
 
-void MqttClient_t::_Check(int result, const char *step) {
+bool MqttClient_t::_Succeeded(int result, const char *step) {
+    if (result == MOSQ_ERR_SUCCESS)
+        return true;
+    const QString failure = QStringLiteral("%1 failed: %2").arg(QLatin1String(step), _Text(result));
+    if (!loggedFailures.contains(failure)) {
+        loggedFailures.insert(failure);
+        Log::_Write(Log::Warning, QStringLiteral("broker: %1").arg(failure));
+    }
+    return false;
+}
+
+void MqttClient_t::_Loop(int result, const char *step) {
     if (result == MOSQ_ERR_SUCCESS || result == MOSQ_ERR_CONN_PENDING)
         return;
-    if (readNotifier || connected)
-        _Lost(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(mosquitto_strerror(result)),
-                                            QLatin1String(step)));
+    if (state == State_t::Connecting || state == State_t::Connected || state == State_t::Stopping) {
+        QString why = QStringLiteral("%1 (%2)").arg(_Text(result), QLatin1String(step));
+        if (result == MOSQ_ERR_TLS && !lastLibraryError.isEmpty())
+            why += QStringLiteral(": ") + lastLibraryError;
+        _Lost(why);
+    }
 }
 
 void MqttClient_t::_Readable() {
-    _Check(mosquitto_loop_read(client, 1), "read");
+    _Loop(mosquitto_loop_read(client, 1), "read");
     _UpdateWriteWatch();
 }
 
 void MqttClient_t::_Writable() {
-    _Check(mosquitto_loop_write(client, 1), "write");
+    _Loop(mosquitto_loop_write(client, 1), "write");
     _UpdateWriteWatch();
 }
 
 void MqttClient_t::_Housekeeping() {
     if (readNotifier)
-        _Check(mosquitto_loop_misc(client), "keep-alive");
+        _Loop(mosquitto_loop_misc(client), "keep-alive");
     _UpdateWriteWatch();
 }
 
@@ -175,85 +294,99 @@ void MqttClient_t::_UpdateWriteWatch() {
 }
 
 void MqttClient_t::_Publish(const QString &topic, const QByteArray &payload, bool retain, int qos) {
-    if (!connected)
+    if (state != State_t::Connected)
         return;
     const QByteArray topicBytes = topic.toUtf8();
-    mosquitto_publish(client, nullptr, topicBytes.constData(), int(payload.size()),
-                      payload.constData(), qos, retain);
+    _Succeeded(mosquitto_publish(client, nullptr, topicBytes.constData(), int(payload.size()),
+                                 payload.constData(), qos, retain),
+               "publish");
     _UpdateWriteWatch();
 }
 
 void MqttClient_t::_Subscribe(const QString &pattern) {
-    mosquitto_subscribe(client, nullptr, pattern.toUtf8().constData(), Qos);
+    if (state != State_t::Connected)
+        return;
+    _Succeeded(mosquitto_subscribe(client, nullptr, pattern.toUtf8().constData(), Qos),
+               "subscribe");
     _UpdateWriteWatch();
 }
 
 void MqttClient_t::_Stop(const QString &topic, const QByteArray &payload) {
-    if (stopping)
+    switch (state) {
+    case State_t::Stopping:
+    case State_t::Stopped:
         return;
-    stopping = true;
-    reconnectTimer->stop();
-    if (!connected) {
+    case State_t::Connected:
+        break;
+    default:
+        _Enter(State_t::Stopping);
         QTimer::singleShot(0, this, &MqttClient_t::_Finish);
         return;
     }
     const QByteArray topicBytes = topic.toUtf8();
-    mosquitto_publish(client, &stopMessageId, topicBytes.constData(), int(payload.size()),
-                      payload.constData(), Qos, true);
+    const bool sent =
+        _Succeeded(mosquitto_publish(client, &stopMessageId, topicBytes.constData(),
+                                     int(payload.size()), payload.constData(), Qos, true),
+                   "publish");
     _UpdateWriteWatch();
-    stopTimer->start();
+    _Enter(State_t::Stopping, sent ? StopWaitMs : 0);
 }
 
 void MqttClient_t::_Finish() {
-    if (finished)
+    if (state == State_t::Stopped)
         return;
-    finished = true;
-    stopTimer->stop();
-    connectTimer->stop();
+    _Enter(State_t::Stopped);
     housekeepingTimer->stop();
-    if (connected) {
-        mosquitto_disconnect(client);
+    if (client && mosquitto_socket(client) >= 0) {
+        _Succeeded(mosquitto_disconnect(client), "disconnect");
         // The DISCONNECT goes out now: nothing runs the loop after this.
         mosquitto_loop_write(client, 1);
     }
-    connected = false;
     _Unwatch();
     emit stopped();
 }
 
 void MqttClient_t::_OnConnect(mosquitto *, void *self, int result) {
     auto *that = static_cast<MqttClient_t *>(self);
+    if (that->state != State_t::Connecting)
+        return;
     if (result != 0) {
         that->_Lost(QStringLiteral("connection refused: %1")
                         .arg(QString::fromUtf8(mosquitto_connack_string(result))));
         return;
     }
-    that->connectTimer->stop();
-    that->connected = true;
+    mosquitto_log_callback_set(that->client, nullptr);
+    that->_Enter(State_t::Connected);
     that->backoffMs = FirstBackoffMs;
-    Log::_Write(Log::Info, QStringLiteral("connected to the broker %1:%2")
+    that->loggedFailures.clear();
+    Log::_Write(Log::Info, QStringLiteral("connected to the broker %1:%2%3")
                                .arg(that->settings.host)
-                               .arg(that->settings.port));
+                               .arg(that->settings.port)
+                               .arg(that->settings.tls ? QStringLiteral(" with TLS") : QString()));
     emit that->connectedToBroker();
 }
 
 void MqttClient_t::_OnDisconnect(mosquitto *, void *self, int result) {
     auto *that = static_cast<MqttClient_t *>(self);
-    if (that->finished)
+    if (that->state == State_t::Stopped)
         return;
-    that->_Lost(
-        QStringLiteral("connection lost (%1)").arg(QString::fromUtf8(mosquitto_strerror(result))));
+    that->_Lost(QStringLiteral("connection lost (%1)").arg(_Text(result)));
 }
 
 void MqttClient_t::_OnMessage(mosquitto *, void *self, const mosquitto_message *message) {
     auto *that = static_cast<MqttClient_t *>(self);
     const QByteArray payload(static_cast<const char *>(message->payload),
                              message->payloadlen > 0 ? message->payloadlen : 0);
-    emit that->messageReceived(QString::fromUtf8(message->topic), payload);
+    emit that->messageReceived(QString::fromUtf8(message->topic), payload, message->retain);
 }
 
 void MqttClient_t::_OnPublish(mosquitto *, void *self, int messageId) {
     auto *that = static_cast<MqttClient_t *>(self);
-    if (that->stopping && messageId == that->stopMessageId)
+    if (that->state == State_t::Stopping && messageId == that->stopMessageId)
         QTimer::singleShot(0, that, &MqttClient_t::_Finish);
+}
+
+void MqttClient_t::_OnLog(mosquitto *, void *self, int level, const char *text) {
+    if (level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING))
+        static_cast<MqttClient_t *>(self)->lastLibraryError = QString::fromUtf8(text);
 }

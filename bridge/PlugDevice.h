@@ -8,7 +8,8 @@
 // so a command is sent only when it asks for the state the plug is not in.
 class PlugDevice_t : public Device_t {
 public:
-    PlugDevice_t(const QString &id, const Sender_t &send, QObject *parent = nullptr);
+    PlugDevice_t(const QString &link, const QString &address, const Sender_t &send,
+                 QObject *parent = nullptr);
 
     void _Read(const ReportReader_t &report) override;
     QJsonObject _State() const override;

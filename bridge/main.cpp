@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// ternix36-bridge: the nodes of one link in an MQTT broker, with Home
-// Assistant discovery. See ternix36-bridge(1).
+// ternix36-bridge: the nodes of one or more links in an MQTT broker, with
+// Home Assistant discovery. See ternix36-bridge(1).
 
 #include "bridge/Bridge.h"
 #include "bridge/BridgeOptions.h"
@@ -8,6 +8,7 @@
 #include "bridge/TermSignal.h"
 
 #include <QCoreApplication>
+#include <QHostInfo>
 #include <QNetworkInterface>
 
 #include <cstdio>
@@ -25,8 +26,8 @@ int main(int argc, char *argv[]) {
     QString error;
     bool help = false;
     QString helpText;
-    if (!BridgeOptions_t::_Parse(QCoreApplication::arguments(), &options, &error, &help,
-                                 &helpText)) {
+    if (!BridgeOptions_t::_Parse(QCoreApplication::arguments(), QHostInfo::localHostName(),
+                                 &options, &error, &help, &helpText)) {
         Log::_Write(Log::Error, error + QStringLiteral(" (see --help)"));
         return UsageError;
     }
@@ -35,14 +36,17 @@ int main(int argc, char *argv[]) {
         return 0;
     }
 
-    const QNetworkInterface interface = QNetworkInterface::interfaceFromName(options.interfaceName);
-    if (!interface.isValid()) {
-        Log::_Write(Log::Error,
-                    QStringLiteral("no network interface named %1").arg(options.interfaceName));
-        return Failure;
+    QList<Bridge_t::Interface_t> interfaces;
+    for (const QString &name : std::as_const(options.interfaceNames)) {
+        const QNetworkInterface interface = QNetworkInterface::interfaceFromName(name);
+        if (!interface.isValid()) {
+            Log::_Write(Log::Error, QStringLiteral("no network interface named %1").arg(name));
+            return Failure;
+        }
+        interfaces.append({name, uint(interface.index())});
     }
 
-    Bridge_t bridge(options, uint(interface.index()));
+    Bridge_t bridge(options, interfaces);
     TermSignal_t termSignal;
     QObject::connect(&termSignal, &TermSignal_t::received, &bridge, &Bridge_t::_Stop);
     QObject::connect(&bridge, &Bridge_t::finished, &application, &QCoreApplication::quit);

@@ -15,9 +15,6 @@ install(FILES ${ternix36_share}/ternix36-control.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${ternix36_share}/ternix36-control.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-# The project has no public site yet: give it when building for one.
-set(TERNIX36_HOMEPAGE "https://ternix36-control.example.org/"
-    CACHE STRING "Home page of the program, for the AppStream metadata and the package")
 configure_file(${ternix36_share}/net.ternix36.control.metainfo.xml.in
                ${ternix36_generated}/net.ternix36.control.metainfo.xml @ONLY)
 install(FILES ${ternix36_generated}/net.ternix36.control.metainfo.xml
