@@ -2,9 +2,8 @@
 #include "bridge/MqttClient.h"
 
 #include "bridge/Log.h"
+#include "bridge/TlsFiles.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -41,13 +40,6 @@ int _NoPassphrase(char *, int, int, void *) {
     return 0;
 }
 
-bool _CanRead(const QString &path, const QString &what, QString *error) {
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
-        return true;
-    *error = QStringLiteral("cannot read the %1 %2: %3").arg(what, path, file.errorString());
-    return false;
-}
 } // namespace
 
 MqttClient_t::MqttClient_t(const Settings_t &settings, QObject *parent)
@@ -77,14 +69,6 @@ bool MqttClient_t::_Start(QString *error) {
     }
     housekeepingTimer->start();
     _Connect();
-    if (state == State_t::Idle) {
-        // The first connection could not even be set up: TLS, which no later try mends.
-        *error = QStringLiteral("TLS set-up failed: %1")
-                     .arg(lastLibraryError.isEmpty() ? _Text(MOSQ_ERR_TLS) : lastLibraryError);
-        housekeepingTimer->stop();
-        _Enter(State_t::Stopped);
-        return false;
-    }
     return true;
 }
 
@@ -131,19 +115,9 @@ bool MqttClient_t::_SetUp(QString *error) {
 }
 
 bool MqttClient_t::_SetUpTls(QString *error) {
-    if (!settings.caFile.isEmpty()) {
-        if (!_CanRead(settings.caFile, QStringLiteral("CA file"), error))
-            return false;
-    } else if (!QFileInfo(QLatin1String(SystemCaPath)).isDir()) {
-        *error = QStringLiteral("no certificate authorities in %1: give --ca-file")
-                     .arg(QLatin1String(SystemCaPath));
+    if (!TlsFiles::_Usable(settings.caFile, QLatin1String(SystemCaPath), settings.certFile,
+                           settings.keyFile, error))
         return false;
-    }
-    if (!settings.certFile.isEmpty() &&
-        (!_CanRead(settings.certFile, QStringLiteral("client certificate"), error) ||
-         !_CanRead(settings.keyFile, QStringLiteral("client key"), error)))
-        return false;
-
     const QByteArray caFile = settings.caFile.toLocal8Bit();
     const QByteArray certFile = settings.certFile.toLocal8Bit();
     const QByteArray keyFile = settings.keyFile.toLocal8Bit();
@@ -163,7 +137,7 @@ bool MqttClient_t::_SetUpTls(QString *error) {
 void MqttClient_t::_Connect() {
     _Unwatch();
     lastLibraryError.clear();
-    // libmosquitto says why a certificate or key cannot be used only in its log.
+    // libmosquitto says why a TLS handshake failed only in its log.
     mosquitto_log_callback_set(client, &MqttClient_t::_OnLog);
     const int result = mosquitto_connect_async(client, settings.host.toUtf8().constData(),
                                                settings.port, KeepAliveSeconds);
@@ -172,8 +146,6 @@ void MqttClient_t::_Connect() {
         _Enter(State_t::Connecting, ConnectWaitMs);
         return;
     }
-    if (result == MOSQ_ERR_TLS && state == State_t::Idle)
-        return; // _Start() says so
     _Lost(result == MOSQ_ERR_TLS && !lastLibraryError.isEmpty()
               ? QStringLiteral("TLS: %1").arg(lastLibraryError)
               : _Text(result));
@@ -387,6 +359,11 @@ void MqttClient_t::_OnPublish(mosquitto *, void *self, int messageId) {
 }
 
 void MqttClient_t::_OnLog(mosquitto *, void *self, int level, const char *text) {
-    if (level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING))
-        static_cast<MqttClient_t *>(self)->lastLibraryError = QString::fromUtf8(text);
+    if (!(level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING)))
+        return;
+    // "Error: Unable to load client key file ...", then OpenSSL's lines.
+    QString &error = static_cast<MqttClient_t *>(self)->lastLibraryError;
+    if (!error.isEmpty())
+        error += QStringLiteral("; ");
+    error += QString::fromUtf8(text);
 }

@@ -16,9 +16,10 @@ struct mosquitto_message;
 // from a timer, and no thread of its own is started. A lost connection is
 // tried again with a growing pause; every new connection says connected().
 //
-// With TLS asked for, it connects with TLS or not at all: a set-up that
-// cannot be made fails _Start(), and libmosquitto, once given the
-// certificates, never connects in clear.
+// With TLS asked for, it connects with TLS or not at all: certificate files
+// that cannot be used fail _Start(), and libmosquitto, once given them, never
+// connects in clear; a handshake that fails is tried again like any other
+// connection.
 class MqttClient_t : public QObject {
     Q_OBJECT
 

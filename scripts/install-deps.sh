@@ -25,9 +25,10 @@ clang_runtime() {
 # and appstream: the package test's checks of the menu entry and the metainfo;
 # tshark (with dumpcap): the dissector's tests and the end-to-end capture;
 # qt6-base-private-dev: a test turns accessibility on as a screen reader does;
-# libmosquitto-dev and pkgconf: the MQTT bridge; mosquitto and mosquitto-clients: its tests' broker.
+# libmosquitto-dev, libssl-dev and pkgconf: the MQTT bridge; mosquitto and mosquitto-clients:
+# its tests' broker; openssl: their TLS material.
 packages="g++ cmake make qt6-base-dev qt6-base-private-dev iproute2 xvfb xauth dpkg-dev file desktop-file-utils appstream tshark"
-packages="$packages libmosquitto-dev pkgconf mosquitto mosquitto-clients $*"
+packages="$packages libmosquitto-dev libssl-dev pkgconf mosquitto mosquitto-clients openssl $*"
 if $sanitizers; then
     packages="$packages $(clang_runtime)"
 fi
