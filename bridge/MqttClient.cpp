@@ -312,7 +312,7 @@ void MqttClient_t::_Finish() {
     if (client && mosquitto_socket(client) >= 0) {
         _Succeeded(mosquitto_disconnect(client), "disconnect");
         // The DISCONNECT goes out now: nothing runs the loop after this.
-        mosquitto_loop_write(client, 1);
+        _Succeeded(mosquitto_loop_write(client, 1), "disconnect");
     }
     _Unwatch();
     emit stopped();

@@ -709,6 +709,13 @@ void TestBridge::twoBridgesShareOneBroker() {
     for (const char *node : {"ternix36/a/t36link0/fe80::10", "ternix36/b/t36link1/fe80::10"})
         QVERIFY2(waitForPayload(node + QStringLiteral("/availability"), "online"), node);
 
+    // A third on a link that one of them serves is refused, and takes nothing away.
+    Bridge *third = startBridge("c", {"--interface", Link1});
+    QVERIFY(third->process.waitForFinished(Timeout));
+    QCOMPARE(third->process.exitCode(), 1);
+    QVERIFY2(third->log.contains("UDP port 4444 on t36link0 is taken"), third->log.constData());
+    bridges.pop_back();
+
     ::kill(pid_t(bridges.front()->process.processId()), signal);
     QVERIFY(bridges.front()->process.waitForFinished(Timeout));
     QVERIFY(waitForPayload("ternix36/a/availability", "offline"));
