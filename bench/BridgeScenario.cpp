@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The bridge's report path: reports from ten nodes through ternix36-bridge to
-// a local mosquitto, counted as the state messages a subscriber receives.
+// The bridge's rows: ternix36-bridge on loopback, as bridge "bench", with a
+// private mosquitto, and what a subscriber (mosquitto_sub) receives from it.
+// The report path counts state messages; discovery counts the distinct topics
+// of every node found.
 
 #include "NodeSenders.h"
 #include "Scenarios.h"
@@ -9,14 +11,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -25,13 +30,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr unsigned BridgeGroup = 0xb1; // fd00::b1:N
+constexpr unsigned BridgeGroup = 0xb1;    // fd00::b1:N, the nodes that report
+constexpr unsigned DiscoveryGroup = 0xbd; // fd00::bd:N, nodes heard once
 constexpr int Nodes = 10;
 // Reports per round, and rounds not yet seen by the subscriber: the bridge
 // takes datagrams from the socket long before their states reach it.
 constexpr int Round = 250;
 constexpr int RoundsInFlight = 4;
 constexpr double Seconds = 2.0;
+// Answers per round in discovery, two rounds outstanding, as the window's.
+constexpr int DiscoveryRoundsInFlight = 2;
+
+const QByteArray BridgeAvailability = "ternix36/bench/availability";
 
 QString Program(const char *name) {
     return QStandardPaths::findExecutable(QLatin1String(name), {"/usr/sbin", "/usr/bin"});
@@ -48,59 +58,212 @@ bool WaitFor(const std::function<bool()> &done, int timeoutMs) {
     return true;
 }
 
+// As WaitFor, but sleeping until something happens (the subscriber's output,
+// or a tick of a 5 ms timer), so that the bench takes no CPU from the
+// bridge, the broker and the subscriber.
+bool WaitQuietlyFor(const std::function<bool()> &done, int timeoutMs) {
+    QTimer tick;
+    tick.start(5);
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+void Print(const QString &line) {
+    QTextStream(stdout) << "RESULT " << line << Qt::endl;
+}
+
+// The bridge's resident memory from /proc; 0 when it cannot be read.
+qint64 ResidentBytes(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    // Files in /proc report no size: read them whole.
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}
+
+// A private mosquitto on a free port, the bridge connected to it, and a
+// subscriber whose every output line goes to a handler.
+class Rig {
+public:
+    Rig() {
+        {
+            QTcpServer free;
+            if (free.listen(QHostAddress::LocalHost, 0))
+                port = free.serverPort();
+        }
+        QFile config(work.filePath(QStringLiteral("mosquitto.conf")));
+        const QByteArray settings =
+            QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n")
+                .arg(port)
+                .toUtf8();
+        if (port == 0 || !work.isValid() || !config.open(QIODevice::WriteOnly) ||
+            config.write(settings) != settings.size() || !config.flush())
+            return;
+        config.close();
+        broker.start(Program("mosquitto"), {QStringLiteral("-c"), config.fileName()});
+        listening = WaitFor(
+            [this] {
+                QTcpSocket socket;
+                socket.connectToHost(QHostAddress::LocalHost, port);
+                return socket.waitForConnected(100);
+            },
+            10000);
+    }
+
+    ~Rig() {
+        bridge.terminate();
+        bridge.waitForFinished(5000);
+        subscriber.kill();
+        subscriber.waitForFinished();
+        broker.kill();
+        broker.waitForFinished();
+    }
+
+    // mosquitto_sub with these arguments after the broker's; each line of its
+    // output, without the line break, goes to `line`.
+    void subscribe(const QStringList &arguments,
+                   const std::function<void(const QByteArray &)> &line) {
+        QObject::connect(&subscriber, &QProcess::readyReadStandardOutput, [this, line] {
+            pending += subscriber.readAllStandardOutput();
+            qsizetype start = 0;
+            qsizetype end;
+            while ((end = pending.indexOf('\n', start)) >= 0) {
+                line(pending.mid(start, end - start));
+                start = end + 1;
+            }
+            pending.remove(0, start);
+        });
+        subscriber.start(Program("mosquitto_sub"),
+                         QStringList{"-h", "127.0.0.1", "-p", QString::number(port)} + arguments);
+    }
+
+    void startBridge(const QStringList &arguments) {
+        bridge.setStandardErrorFile(QProcess::nullDevice());
+        bridge.start(QStringLiteral(TERNIX36_BRIDGE),
+                     QStringList{"--interface", "lo", "--bridge-id", "bench", "--broker",
+                                 QStringLiteral("mqtt://127.0.0.1:%1").arg(port)} +
+                         arguments);
+    }
+
+    bool listening = false;
+    QProcess bridge;
+
+private:
+    QTemporaryDir work;
+    quint16 port = 0;
+    QProcess broker;
+    QProcess subscriber;
+    QByteArray pending;
+};
+
+// Every topic the bridge publishes for the nodes fd00::bd:1 ... as the
+// discovery scenario sends them: each kind's discovery configs, the state and
+// the availability.
+QSet<QByteArray> DiscoveryTopics(int nodes) {
+    static const QList<QList<QByteArray>> configs = {
+        {"switch/%1/switch", "sensor/%1/real_power", "sensor/%1/apparent_power"}, // Plug
+        {"switch/%1/switch", "sensor/%1/real_power", "sensor/%1/apparent_power"}, // ADPlug
+        {"sensor/%1/temperature", "sensor/%1/brightness", "button/%1/poll"},      // Bright
+        {"light/%1/light"},                                                       // Dimmer
+        {"cover/%1/cover"},                                                       // Blinds
+    };
+    QSet<QByteArray> topics;
+    for (int i = 0; i < nodes; ++i) {
+        const QString address = AddressText(DiscoveryGroup, unsigned(i + 1));
+        // Home Assistant's node id: every character but letters, digits and
+        // '-' as '_' and its hex code.
+        const QString nodeId =
+            QStringLiteral("bench__lo__") + QString(address).replace(u':', QStringLiteral("_3a"));
+        for (const QByteArray &config : configs[i % KindCount])
+            topics.insert("homeassistant/" + QString::fromLatin1(config).arg(nodeId).toLatin1() +
+                          "/config");
+        const QByteArray node = "ternix36/bench/lo/" + address.toLatin1();
+        topics.insert(node + "/state");
+        topics.insert(node + "/availability");
+    }
+    return topics;
+}
+
+// What a subscriber has seen of the discovery: each expected topic once.
+struct DiscoveryTally {
+    explicit DiscoveryTally(int nodes)
+        : expected(DiscoveryTopics(nodes)) {}
+
+    // A line of mosquitto_sub -F '%t %l': the topic and the payload's length.
+    void take(const QByteArray &line) {
+        const qsizetype space = line.lastIndexOf(' ');
+        const QByteArray topic = line.left(space);
+        const QByteArray length = line.mid(space + 1);
+        if (topic == BridgeAvailability) {
+            bridgeOnline = length == "6"; // "online", not "offline"
+        } else if (!expected.contains(topic) || length == "0") {
+            ++unexpected;
+        } else if (!seen.contains(topic)) {
+            seen.insert(topic);
+            sinceNewTopic.restart();
+            if (topic.endsWith("/state"))
+                ++states;
+        }
+    }
+    bool allIn() const { return seen.size() == expected.size(); }
+
+    const QSet<QByteArray> expected;
+    QSet<QByteArray> seen;
+    // Read by the sender's thread.
+    std::atomic<qint64> states{0};
+    qint64 unexpected = 0;
+    bool bridgeOnline = false;
+    QElapsedTimer sinceNewTopic;
+};
+
+// As the window's discovery: each answer from a sender of its own, in rounds,
+// the next round once the one before the last is in; here once its states
+// are at the subscriber, the last of what the bridge publishes for an answer.
+void SendAnswers(int nodes, const std::atomic<qint64> &states, std::atomic<bool> &gaveUp) {
+    for (int i = 0, round = 0; i < nodes; ++round) {
+        const qint64 allowed = qint64(round - DiscoveryRoundsInFlight + 1) * Round;
+        const auto deadline = Clock::now() + std::chrono::seconds(30);
+        while (states.load() < allowed) {
+            if (Clock::now() > deadline) {
+                gaveUp = true;
+                return;
+            }
+            // Two cores: a spinning sender would slow the bridge down.
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        for (int n = 0; n < Round && i < nodes; ++n, ++i)
+            Sender(DiscoveryGroup, unsigned(i + 1))
+                .send(Report(Kind(i % KindCount), 0, "node " + QByteArray::number(i)));
+    }
+}
+
 } // namespace
 
 int RunBridge() {
-    QTemporaryDir work;
-    quint16 port = 0;
-    {
-        QTcpServer free;
-        free.listen(QHostAddress::LocalHost, 0);
-        port = free.serverPort();
-    }
-    QFile config(work.filePath(QStringLiteral("mosquitto.conf")));
-    config.open(QIODevice::WriteOnly);
-    config.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n")
-                     .arg(port)
-                     .toUtf8());
-    config.close();
-
-    QProcess broker;
-    broker.start(Program("mosquitto"), {QStringLiteral("-c"), config.fileName()});
-    const bool listening = WaitFor(
-        [&] {
-            QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, port);
-            return socket.waitForConnected(100);
-        },
-        10000);
-
+    Rig rig;
     // Counts the state messages; the bridge's own availability says that both
     // it and the subscriber are connected.
-    QProcess subscriber;
     std::atomic<qint64> states{0};
     bool bridgeOnline = false;
-    QByteArray pending;
-    QObject::connect(&subscriber, &QProcess::readyReadStandardOutput, [&] {
-        pending += subscriber.readAllStandardOutput();
-        qsizetype end;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            if (pending.startsWith("ternix36/bridge/availability online"))
+    rig.subscribe(
+        {"-v", "-t", "ternix36/bench/+/+/state", "-t", QString::fromLatin1(BridgeAvailability)},
+        [&](const QByteArray &line) {
+            if (line == BridgeAvailability + " online")
                 bridgeOnline = true;
-            else
+            else if (!line.startsWith(BridgeAvailability + ' '))
                 ++states;
-            pending.remove(0, end + 1);
-        }
-    });
-    subscriber.start(Program("mosquitto_sub"),
-                     {"-h", "127.0.0.1", "-p", QString::number(port), "-v", "-t",
-                      "ternix36/+/state", "-t", "ternix36/bridge/availability"});
-    QProcess bridge;
-    bridge.setStandardErrorFile(QProcess::nullDevice());
-    bridge.start(QStringLiteral(TERNIX36_BRIDGE),
-                 {"--interface", "lo", "--broker", QStringLiteral("mqtt://127.0.0.1:%1").arg(port),
-                  "--probe-every", "86400"});
-    const bool ready = listening && WaitFor([&] { return bridgeOnline; }, 10000);
+        });
+    rig.startBridge({"--probe-every", "86400"});
+    const bool ready = rig.listening && WaitFor([&] { return bridgeOnline; }, 10000);
 
     std::vector<Sender> nodes;
     for (int i = 0; i < Nodes; ++i)
@@ -154,14 +317,63 @@ int RunBridge() {
         if (complete)
             rate = double(sent.load()) / std::chrono::duration<double>(last - start).count();
     }
+    Print(QStringLiteral("report_rate=%1").arg(rate, 0, 'f', 0));
+    return 0;
+}
 
-    bridge.terminate();
-    bridge.waitForFinished(5000);
-    subscriber.kill();
-    subscriber.waitForFinished();
-    broker.kill();
-    broker.waitForFinished();
-    QTextStream(stdout) << "RESULT report_rate=" << QString::number(rate, 'f', 0) << Qt::endl;
+int RunBridgeDiscovery(int nodes) {
+    if (nodes < 1) {
+        QTextStream(stderr) << "bridge-discovery: give the number of nodes" << Qt::endl;
+        return 2;
+    }
+    Rig rig;
+    DiscoveryTally tally(nodes);
+    // Topics only, and the payload's length: the configs add up to megabytes.
+    rig.subscribe({"-F", "%t %l", "-t", QString::fromLatin1(BridgeAvailability), "-t",
+                   "ternix36/bench/+/+/state", "-t", "ternix36/bench/+/+/availability", "-t",
+                   "homeassistant/+/+/+/config"},
+                  [&tally](const QByteArray &line) { tally.take(line); });
+    rig.startBridge({"--probe-every", "86400"});
+    const bool ready = rig.listening && WaitFor([&] { return tally.bridgeOnline; }, 10000);
+    // Past the bridge's start-up, before the first answer.
+    WaitQuietlyFor([] { return false; }, 200);
+    const qint64 residentBefore = ResidentBytes(rig.bridge.processId());
+    const quint64 dropsBefore = ReceiveBufferErrors();
+
+    Clock::time_point firstSent;
+    std::atomic<bool> gaveUp{false};
+    tally.sinceNewTopic.start();
+    std::thread sender([&] {
+        firstSent = Clock::now();
+        if (ready)
+            SendAnswers(nodes, tally.states, gaveUp);
+    });
+    // Until every topic is in, or nothing new came for 10 s (one is lost).
+    if (ready)
+        WaitQuietlyFor(
+            [&] { return gaveUp.load() || tally.allIn() || tally.sinceNewTopic.elapsed() > 10000; },
+            120000);
+    const auto done = Clock::now();
+    sender.join();
+    const double seconds = std::chrono::duration<double>(done - firstSent).count();
+    // What the bridge keeps, once the last acknowledgements are in.
+    WaitQuietlyFor([] { return false; }, 200);
+    const qint64 residentAfter = ResidentBytes(rig.bridge.processId());
+    const double residentPerNode = residentBefore > 0 && residentAfter > 0
+                                       ? double(residentAfter - residentBefore) / 1024 / nodes
+                                       : -1;
+    const bool complete =
+        ready && tally.allIn() && tally.unexpected == 0 && ReceiveBufferErrors() == dropsBefore;
+
+    Print(QStringLiteral("nodes=%1 complete=%2 topics=%3 expected_topics=%4 seconds=%5 "
+                         "per_node_ms=%6 rss_per_node_kb=%7")
+              .arg(nodes)
+              .arg(complete ? 1 : 0)
+              .arg(tally.seen.size())
+              .arg(tally.expected.size())
+              .arg(complete ? seconds : -1, 0, 'f', 4)
+              .arg(complete ? seconds * 1000 / nodes : -1, 0, 'f', 4)
+              .arg(residentPerNode, 0, 'f', 2));
     return 0;
 }
 

@@ -16,5 +16,9 @@ int RunBurst(int senders);
 int RunFind(int panels);
 // Reports through ternix36-bridge to a local broker, as state messages.
 int RunBridge();
+// This many new nodes answering once through ternix36-bridge, paced as the
+// window's discovery: until every node's configs, state and availability are
+// at a subscriber.
+int RunBridgeDiscovery(int nodes);
 
 } // namespace Bench

@@ -12,7 +12,7 @@ constexpr char Usage[] =
     "usage: ternix36-bench [OUTPUT.md]          every measurement, table to OUTPUT.md\n"
     "       ternix36-bench --scenario NAME [SIZE]  one measurement (report-baseline,\n"
     "                                            report, report-top, discovery, burst,\n"
-    "                                            find, bridge)\n"
+    "                                            find, bridge, bridge-discovery)\n"
     "Run it through 'make bench': the program under test sends its probe and\n"
     "commands, which must stay inside a private network namespace.\n";
 } // namespace
@@ -65,6 +65,8 @@ int main(int argc, char *argv[]) {
         return Bench::RunFind(size);
     if (scenario == QLatin1String("bridge"))
         return Bench::RunBridge();
+    if (scenario == QLatin1String("bridge-discovery"))
+        return Bench::RunBridgeDiscovery(size);
     QTextStream(stderr) << "unknown scenario " << scenario << Qt::endl;
     return 2;
 }
