@@ -34,13 +34,15 @@ if(TARGET ternix36-bridge)
     # package installs to /usr, `cmake --install` by default to /usr/local.
     install(CODE "
         set(CMAKE_INSTALL_FULL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-        configure_file(\"${ternix36_share}/systemd/ternix36-bridge@.service.in\"
-                       \"${ternix36_generated}/ternix36-bridge@.service\" @ONLY)
-        file(INSTALL \"${ternix36_generated}/ternix36-bridge@.service\"
+        configure_file(\"${ternix36_share}/systemd/ternix36-bridge.service.in\"
+                       \"${ternix36_generated}/ternix36-bridge.service\" @ONLY)
+        file(INSTALL \"${ternix36_generated}/ternix36-bridge.service\"
              DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\"
              FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)")
-    # An example, for /etc/ternix36/bridge.conf.
-    install(FILES ${ternix36_share}/systemd/bridge.conf DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+    # Examples: /etc/ternix36/bridge.conf, and a Mosquitto ACL for the bridges
+    # and the hub.
+    install(FILES ${ternix36_share}/systemd/bridge.conf ${ternix36_share}/mosquitto/ternix36.acl
+            DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 endif()
 
 # Man pages and the changelog are installed gzipped (-n: no name or time

@@ -36,7 +36,8 @@ if(TARGET ternix36-bridge)
 .
 ternix36-bridge publishes the nodes to an MQTT broker with Home Assistant
 discovery and passes the hub's commands on to them; it runs as the systemd
-service ternix36-bridge@INTERFACE.")
+service ternix36-bridge, one per host, serving every link named in
+/etc/ternix36/bridge.conf.")
 endif()
 
 include(CPack)

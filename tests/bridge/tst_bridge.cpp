@@ -79,6 +79,8 @@ private slots:
     void floodStopsAtMaxNodes();
     void tls_data();
     void tls();
+    void exampleAcl_data();
+    void exampleAcl();
     void brokerRestartRepublishes();
     void cleanup();
     void cleanupTestCase();
@@ -112,6 +114,7 @@ private:
     quint16 port = 0;
     quint16 tlsPort = 0;
     quint16 certPort = 0;
+    quint16 aclPort = 0; // users and the example ACL
     QProcess broker;
     QProcess subscriber;
     std::vector<std::unique_ptr<Bridge>> bridges;
@@ -132,7 +135,7 @@ void TestBridge::startBroker() {
     broker.start();
     QVERIFY(broker.waitForStarted());
     QDeadlineTimer deadline(Timeout);
-    for (quint16 listener : {port, tlsPort, certPort}) {
+    for (quint16 listener : {port, tlsPort, certPort, aclPort}) {
         for (;;) {
             QTcpSocket probe;
             probe.connectToHost(QHostAddress::LocalHost, listener);
@@ -290,7 +293,7 @@ void TestBridge::initTestCase() {
     QVERIFY(work.isValid());
     QVERIFY(QDir(work.path()).mkdir("tls"));
     QCOMPARE(QProcess::execute(QStringLiteral(TLS_MATERIAL), {work.filePath("tls")}), 0);
-    for (quint16 *listener : {&port, &tlsPort, &certPort}) {
+    for (quint16 *listener : {&port, &tlsPort, &certPort, &aclPort}) {
         QTcpServer free;
         QVERIFY(free.listen(QHostAddress::LocalHost, 0));
         *listener = free.serverPort();
@@ -307,14 +310,26 @@ void TestBridge::initTestCase() {
                                 "log_type notice\nlog_type information\n"
                                 "listener %2 127.0.0.1\nallow_anonymous true\n"
                                 "listener %3 127.0.0.1\n%4"
-                                "listener %5 127.0.0.1\n%4require_certificate true\n")
+                                "listener %5 127.0.0.1\n%4require_certificate true\n"
+                                "listener %6 127.0.0.1\nallow_anonymous false\n"
+                                "password_file %7\nacl_file %8\n")
                      .arg(work.filePath("mosquitto.log"))
                      .arg(port)
                      .arg(tlsPort)
                      .arg(secure)
                      .arg(certPort)
+                     .arg(aclPort)
+                     .arg(work.filePath("passwords"), QStringLiteral(EXAMPLE_ACL))
                      .toUtf8());
     config.close();
+    QFile password(work.filePath("password"));
+    QVERIFY(password.open(QIODevice::WriteOnly));
+    password.write("s3cret\n");
+    password.close();
+    // The first user makes the file (-c).
+    for (const QStringList &user : {QStringList{"-c", "-b", work.filePath("passwords"), "pi4"},
+                                    QStringList{"-b", work.filePath("passwords"), "homeassistant"}})
+        QCOMPARE(QProcess::execute(program("mosquitto_passwd"), user + QStringList{"s3cret"}), 0);
     startBroker();
 }
 
@@ -825,6 +840,56 @@ void TestBridge::tls() {
     const bool connected = log.readAll().contains(" as ternix36-bridge-" + id.toUtf8() + " ");
     QCOMPARE(connected, outcome == u"online");
     stopBridges();
+}
+
+void TestBridge::exampleAcl_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<bool>("allowed");
+
+    QTest::newRow("the hub's command") << "homeassistant"
+                                       << "ternix36/pi4/t36link0/fe80::12/poll/set" << true;
+    QTest::newRow("the hub's remove") << "homeassistant"
+                                      << "ternix36/pi4/t36link0/fe80::99/remove" << true;
+    QTest::newRow("the hub's birth") << "homeassistant"
+                                     << "homeassistant/status" << true;
+    QTest::newRow("a state from the hub") << "homeassistant"
+                                          << "ternix36/pi4/t36link0/fe80::12/state" << false;
+    QTest::newRow("the bridge under its own id") << "pi4"
+                                                 << "ternix36/pi4/t36link0/fe80::99/state" << true;
+    QTest::newRow("the bridge under another id") << "pi4"
+                                                 << "ternix36/barn/availability" << false;
+    QTest::newRow("the bridge as the hub") << "pi4"
+                                           << "homeassistant/status" << false;
+}
+
+// share/mosquitto/ternix36.acl as it is: the bridge works under it, and the
+// users may publish what it says and nothing more.
+void TestBridge::exampleAcl() {
+    QFETCH(QString, user);
+    QFETCH(QString, topic);
+    QFETCH(bool, allowed);
+    const QStringList asUser = {"-p", QString::number(aclPort), "-u", user, "-P", "s3cret"};
+    useBridges(
+        {{"pi4",
+          {"--interface", Link1, "--broker", QStringLiteral("mqtt://127.0.0.1:%1").arg(aclPort),
+           "--username", "pi4", "--password-file", work.filePath("password")}}});
+    QVERIFY(waitForTopic("homeassistant/sensor/pi4__t36link0__fe80_3a_3a12/temperature/config",
+                         [](const QByteArray &) { return true; }));
+    QVERIFY(waitForTopic("ternix36/pi4/t36link0/fe80::12/state",
+                         [](const QByteArray &) { return true; }));
+
+    // The hub's commands reach the nodes through the bridge.
+    const int from = simLog.size();
+    publish("ternix36/pi4/t36link0/fe80::12/poll/set", {"PRESS"},
+            {"-p", QString::number(aclPort), "-u", "homeassistant", "-P", "s3cret"});
+    QVERIFY(simLog.waitFor(SimLog::event("received", "command", "fe80::12"), from));
+
+    // Retained, so that what got through stays to be seen.
+    const QByteArray mark = "acl " + QByteArray(QTest::currentDataTag());
+    publish(topic, {QString::fromUtf8(mark)}, asUser + QStringList{"-r"});
+    QCOMPARE(retained(topic) == mark, allowed);
+    publish(topic, {}, {"-r", "-n"});
 }
 
 void TestBridge::brokerRestartRepublishes() {

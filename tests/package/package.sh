@@ -42,7 +42,7 @@ for program in $programs; do
     gzip -t "$usr/share/man/man1/$program.1.gz" || fail "man page of $program missing"
 done
 if [ -e "$usr/bin/ternix36-bridge" ]; then
-    unit=$usr/lib/systemd/system/ternix36-bridge@.service
+    unit=$usr/lib/systemd/system/ternix36-bridge.service
     [ -f "$unit" ] || fail "no systemd unit for the bridge"
     started=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")
     [ -x "$root$started" ] || fail "the bridge's unit starts '$started', which the package does not hold"
