@@ -194,11 +194,15 @@ Device_t *Bridge_t::_CreateDevice(quint16 kind, int link, const QHostAddress &se
     const Device_t::Sender_t send = [through, address](const QByteArray &command, quint16 port) {
         through->_Send(command, address, port);
     };
-    return _NewDevice(kind, through->_Name(), address.toString().toLower(), send, this);
+    return _NewDevice(kind, through->_Name(), address.toString(), send, this);
+}
+
+Bridge_t::DeviceKey_t Bridge_t::_Key(const Topics_t::NodeTopic_t &node) const {
+    return {_LinkNumber(node.link), _NodeKey(node.address)};
 }
 
 Device_t *Bridge_t::_Device(const Topics_t::NodeTopic_t &node) const {
-    const auto found = devices.find({_LinkNumber(node.link), _NodeKey(node.address)});
+    const auto found = devices.find(_Key(node));
     return found != devices.end() ? found->second : nullptr;
 }
 
@@ -281,12 +285,11 @@ void Bridge_t::_Command(const QString &topic, const Topics_t::NodeTopic_t &node,
 // a node read back has none), its state and its availability. It comes back
 // when it answers again.
 void Bridge_t::_Remove(const Topics_t::NodeTopic_t &node) {
-    const QString address = node.address.toString().toLower();
+    const QString address = node.address.toString();
     const QString nodeTopic = topics._Node(node.link, address);
-    const auto found = devices.find({_LinkNumber(node.link), _NodeKey(node.address)});
-    if (found != devices.end()) {
-        found->second->deleteLater();
-        devices.erase(found);
+    if (Device_t *device = _Device(node)) {
+        device->deleteLater();
+        devices.erase(_Key(node));
         nodeLimitLogged = false;
     }
     remembered.remove(nodeTopic);
@@ -298,24 +301,19 @@ void Bridge_t::_Remove(const Topics_t::NodeTopic_t &node) {
     Log::_Write(Log::Info, QStringLiteral("removed %1%%2").arg(address, node.link));
 }
 
+// A node that says offline already, or answers, needs nothing.
 void Bridge_t::_ReadBack(const Topics_t::NodeTopic_t &node, const QByteArray &availability) {
-    if (availability.isEmpty() || _Device(node))
+    if (availability.isEmpty() || availability == Offline || _Device(node))
         return;
-    const QString nodeTopic = topics._Node(node.link, node.address.toString().toLower());
-    if (!firstProbeWindowClosed) {
-        remembered.insert(nodeTopic, availability == Offline);
-    } else if (availability != Offline) {
-        Log::_Write(Log::Notice, QStringLiteral("%1 did not answer: offline").arg(nodeTopic));
-        broker->_Publish(nodeTopic + u'/' + Availability, Offline, true);
-    }
+    remembered.insert(topics._Node(node.link, node.address.toString()));
+    if (firstProbeWindowClosed)
+        _MarkRememberedOffline();
 }
 
 void Bridge_t::_MarkRememberedOffline() {
-    for (auto i = remembered.cbegin(); i != remembered.cend(); ++i) {
-        if (i.value())
-            continue;
-        Log::_Write(Log::Notice, QStringLiteral("%1 did not answer: offline").arg(i.key()));
-        broker->_Publish(i.key() + u'/' + Availability, Offline, true);
+    for (const QString &nodeTopic : std::as_const(remembered)) {
+        Log::_Write(Log::Notice, QStringLiteral("%1 did not answer: offline").arg(nodeTopic));
+        broker->_Publish(nodeTopic + u'/' + Availability, Offline, true);
     }
     remembered.clear();
 }

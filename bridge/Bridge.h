@@ -5,7 +5,6 @@
 #include "bridge/Topics.h"
 #include "protocol/NodeMap.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -58,6 +57,7 @@ private:
     void _ProbeWindowClosed(qint64 probeMs);
     void _Route(int link, const QHostAddress &sender, const QByteArray &datagram);
     Device_t *_CreateDevice(quint16 kind, int link, const QHostAddress &sender);
+    DeviceKey_t _Key(const Topics_t::NodeTopic_t &node) const;
     Device_t *_Device(const Topics_t::NodeTopic_t &node) const;
     int _LinkNumber(const QString &name) const;
 
@@ -81,9 +81,9 @@ private:
     MqttClient_t *broker;
     QTimer *probeTimer;
     std::map<DeviceKey_t, Device_t *> devices;
-    // Nodes read back from the broker that have not answered yet: their
-    // topic, and whether their availability already says offline.
-    QHash<QString, bool> remembered;
+    // Nodes read back from the broker as online that have not answered yet,
+    // by their topic; marked offline once the first probe's window closes.
+    QSet<QString> remembered;
     bool firstProbeWindowClosed = false;
     bool nodeLimitLogged = false;
     QSet<QString> retainedCommandsLogged;

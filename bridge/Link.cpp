@@ -88,28 +88,26 @@ bool Link_t::_Open(QString *error) {
 }
 
 void Link_t::_Probe() {
-    const qint64 sent = nodeSocket->writeDatagram(Ternix36::ProbeDatagram(),
-                                                  Ternix36::ProbeAddress(QString::number(index)),
-                                                  Ternix36::NodePort);
-    // Once while it keeps failing, as commands.
-    if (sent < 0 && !probeFailureLogged)
-        Log::_Write(Log::Warning,
-                    QStringLiteral("cannot probe %1: %2").arg(name, nodeSocket->errorString()));
-    probeFailureLogged = sent < 0;
+    _Sent(nodeSocket->writeDatagram(Ternix36::ProbeDatagram(),
+                                    Ternix36::ProbeAddress(QString::number(index)),
+                                    Ternix36::NodePort),
+          nodeSocket, QStringLiteral("probe"), &probeFailureLogged);
 }
 
 void Link_t::_Send(const QByteArray &command, const QHostAddress &node, quint16 port) {
     QHostAddress scoped = node;
     scoped.setScopeId(QString::number(index));
-    if (commandSocket->writeDatagram(command, scoped, port) >= 0) {
-        sendFailureLogged = false;
-        return;
-    }
-    // Once while it keeps failing: a link that is down fails every command.
-    if (!sendFailureLogged)
-        Log::_Write(Log::Warning, QStringLiteral("cannot send a command on %1: %2")
-                                      .arg(name, commandSocket->errorString()));
-    sendFailureLogged = true;
+    _Sent(commandSocket->writeDatagram(command, scoped, port), commandSocket,
+          QStringLiteral("send a command"), &sendFailureLogged);
+}
+
+// Logged once while it keeps failing: a link that is down fails every datagram.
+void Link_t::_Sent(qint64 result, const QUdpSocket *socket, const QString &what,
+                   bool *failureLogged) {
+    if (result < 0 && !*failureLogged)
+        Log::_Write(Log::Warning,
+                    QStringLiteral("cannot %1 on %2: %3").arg(what, name, socket->errorString()));
+    *failureLogged = result < 0;
 }
 
 void Link_t::_DatagramsWaiting() {

@@ -31,6 +31,7 @@ signals:
 
 private:
     void _DatagramsWaiting();
+    void _Sent(qint64 result, const QUdpSocket *socket, const QString &what, bool *failureLogged);
 
     QString name;
     uint index;

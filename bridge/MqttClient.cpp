@@ -35,11 +35,6 @@ QString _Text(int result) {
     return QString::fromUtf8(mosquitto_strerror(result));
 }
 
-// A key that asks for a passphrase cannot be used: no one is there to type it.
-int _NoPassphrase(char *, int, int, void *) {
-    return 0;
-}
-
 } // namespace
 
 MqttClient_t::MqttClient_t(const Settings_t &settings, QObject *parent)
@@ -126,7 +121,7 @@ bool MqttClient_t::_SetUpTls(QString *error) {
     };
     const int result =
         mosquitto_tls_set(client, orNull(caFile), caFile.isEmpty() ? SystemCaPath : nullptr,
-                          orNull(certFile), orNull(keyFile), &_NoPassphrase);
+                          orNull(certFile), orNull(keyFile), &TlsFiles::_NoPassphrase);
     if (result != MOSQ_ERR_SUCCESS) {
         *error = QStringLiteral("TLS set-up failed: %1").arg(_Text(result));
         return false;

@@ -31,13 +31,13 @@ bool _CanRead(const QString &path, const QString &what, QString *error) {
     return false;
 }
 
-// No one is there to type a passphrase.
-int _NoPassphrase(char *, int, int, void *) {
-    return 0;
-}
 } // namespace
 
 namespace TlsFiles {
+
+int _NoPassphrase(char *, int, int, void *) {
+    return 0;
+}
 
 bool _Usable(const QString &caFile, const QString &caPath, const QString &certFile,
              const QString &keyFile, QString *error) {
@@ -75,7 +75,8 @@ bool _Usable(const QString &caFile, const QString &caPath, const QString &certFi
     const std::unique_ptr<BIO, decltype(&BIO_free)> keyBio(
         BIO_new_file(keyFile.toLocal8Bit().constData(), "r"), &BIO_free);
     const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
-        keyBio ? PEM_read_bio_PrivateKey(keyBio.get(), nullptr, &_NoPassphrase, nullptr) : nullptr,
+        keyBio ? PEM_read_bio_PrivateKey(keyBio.get(), nullptr, &TlsFiles::_NoPassphrase, nullptr)
+               : nullptr,
         &EVP_PKEY_free);
     if (!key) {
         *error = QStringLiteral("cannot use the client key %1: no unencrypted PEM key (%2)")

@@ -13,4 +13,8 @@ namespace TlsFiles {
 bool _Usable(const QString &caFile, const QString &caPath, const QString &certFile,
              const QString &keyFile, QString *error);
 
+// OpenSSL's passphrase callback for a key: none, as no one is there to type
+// one, so that an encrypted key fails instead of asking on the terminal.
+int _NoPassphrase(char *buffer, int size, int writing, void *data);
+
 } // namespace TlsFiles

@@ -108,7 +108,6 @@ private:
     // What the broker keeps for a topic now; empty when nothing.
     QByteArray retained(const QString &topic);
     QList<QJsonObject> commands(const SimLog &log, int fromLine) const;
-    void printLogs();
 
     QTemporaryDir work;
     quint16 port = 0;
@@ -120,7 +119,6 @@ private:
     std::vector<std::unique_ptr<Bridge>> bridges;
     QHash<QString, QByteArray> messages;
     QHash<QString, int> counts; // messages seen per topic
-    QHash<QString, bool> wasRetained;
     QByteArray subscriberBuffer;
     SimLog simLog{qEnvironmentVariable("TERNIX36_SIM_LOG")};
     SimLog sim2Log{qEnvironmentVariable("TERNIX36_SIM2_LOG")};
@@ -145,9 +143,9 @@ void TestBridge::startBroker() {
             QTest::qWait(50);
         }
     }
-    // Everything under both trees, with the retain flag.
+    // Everything under both trees.
     subscriber.setProgram(program("mosquitto_sub"));
-    subscriber.setArguments({"-h", "127.0.0.1", "-p", QString::number(port), "-F", "%r %t %p", "-t",
+    subscriber.setArguments({"-h", "127.0.0.1", "-p", QString::number(port), "-F", "%t %p", "-t",
                              "homeassistant/#", "-t", "ternix36/#"});
     subscriber.start();
     QVERIFY(subscriber.waitForStarted());
@@ -169,12 +167,11 @@ void TestBridge::readSubscriber() {
     while ((end = subscriberBuffer.indexOf('\n')) >= 0) {
         const QByteArray line = subscriberBuffer.left(end);
         subscriberBuffer.remove(0, end + 1);
-        const qsizetype space = line.indexOf(' ', 2);
+        const qsizetype space = line.indexOf(' ');
         if (space < 0)
             continue;
-        const QString topic = QString::fromUtf8(line.mid(2, space - 2));
+        const QString topic = QString::fromUtf8(line.left(space));
         messages.insert(topic, line.mid(space + 1));
-        wasRetained.insert(topic, line.startsWith('1'));
         ++counts[topic];
     }
 }
@@ -475,66 +472,65 @@ void TestBridge::statesFollowReports() {
 void TestBridge::commandsReachTheNodes_data() {
     QTest::addColumn<QString>("topic");
     QTest::addColumn<QString>("payload");
-    QTest::addColumn<int>("link");
-    QTest::addColumn<QString>("node");
     QTest::addColumn<QString>("bytes");
     QTest::addColumn<QByteArray>("state"); // what the node's answer makes of the state
 
     // The simulated plugs start on, the AD plug off.
     QTest::newRow("plug off") << "ternix36/site/t36link0/fe80::10/switch/set"
-                              << "OFF" << 1 << "fe80::10"
+                              << "OFF"
                               << "c01001"
                               << QByteArray("{\"state\":\"OFF\",\"real_power\":0,"
                                             "\"apparent_power\":0}");
     QTest::newRow("the same address on the other link")
         << "ternix36/site/t36link1/fe80::10/switch/set"
-        << "OFF" << 2 << "fe80::10"
+        << "OFF"
         << "c01001" << QByteArray("{\"name\":\"Garage lamp\",\"state\":\"OFF\"}");
     QTest::newRow("adplug on") << "ternix36/site/t36link0/fe80::11/switch/set"
-                               << "ON" << 1 << "fe80::11"
+                               << "ON"
                                << "c0200101" << QByteArray("{\"state\":\"ON\"}");
     QTest::newRow("adplug off") << "ternix36/site/t36link0/fe80::11/switch/set"
-                                << "OFF" << 1 << "fe80::11"
+                                << "OFF"
                                 << "c0200100" << QByteArray("{\"state\":\"OFF\",\"real_power\":0}");
     QTest::newRow("poll") << "ternix36/site/t36link0/fe80::12/poll/set"
-                          << "PRESS" << 1 << "fe80::12"
+                          << "PRESS"
                           << "c01101" << QByteArray("{\"name\":\"Hall sensor\"}");
     QTest::newRow("poll 0x0112 as 0x0111") << "ternix36/site/t36link0/fe80::13/poll/set"
-                                           << "PRESS" << 1 << "fe80::13"
+                                           << "PRESS"
                                            << "c01101" << QByteArray("{\"name\":\"Porch sensor\"}");
     QTest::newRow("dimmer 40") << "ternix36/site/t36link0/fe80::14/light/set"
-                               << "{\"state\":\"ON\",\"brightness\":40}" << 1 << "fe80::14"
+                               << "{\"state\":\"ON\",\"brightness\":40}"
                                << "c0300101a8"
                                << QByteArray("{\"state\":\"ON\",\"brightness\":40}");
     QTest::newRow("dimmer off") << "ternix36/site/t36link0/fe80::14/light/set"
-                                << "{\"state\":\"OFF\"}" << 1 << "fe80::14"
+                                << "{\"state\":\"OFF\"}"
                                 << "c030010180"
                                 << QByteArray("{\"state\":\"OFF\",\"brightness\":0}");
     QTest::newRow("dimmer on: the last level")
         << "ternix36/site/t36link0/fe80::14/light/set"
-        << "{\"state\":\"ON\"}" << 1 << "fe80::14"
+        << "{\"state\":\"ON\"}"
         << "c0300101a8" << QByteArray("{\"state\":\"ON\",\"brightness\":40}");
     QTest::newRow("open") << "ternix36/site/t36link0/fe80::15/cover/set"
-                          << "OPEN" << 1 << "fe80::15"
+                          << "OPEN"
                           << "c0210103" << QByteArray("{\"state\":\"opening\"}");
     QTest::newRow("close") << "ternix36/site/t36link0/fe80::15/cover/set"
-                           << "CLOSE" << 1 << "fe80::15"
+                           << "CLOSE"
                            << "c0210101" << QByteArray("{\"state\":\"closing\"}");
     QTest::newRow("stop") << "ternix36/site/t36link0/fe80::15/cover/set"
-                          << "STOP" << 1 << "fe80::15"
+                          << "STOP"
                           << "c0210100" << QByteArray("{\"state\":\"stopped\"}");
 }
 
 void TestBridge::commandsReachTheNodes() {
     QFETCH(QString, topic);
     QFETCH(QString, payload);
-    QFETCH(int, link);
-    QFETCH(QString, node);
     QFETCH(QString, bytes);
     QFETCH(QByteArray, state);
     siteBridge();
-    const SimLog &target = link == 1 ? simLog : sim2Log;
-    const SimLog &other = link == 1 ? sim2Log : simLog;
+    // ternix36/site/LINK/NODE/OBJECT/set
+    const QString node = topic.section(u'/', 3, 3);
+    const bool firstLink = topic.section(u'/', 2, 2) == Link1;
+    const SimLog &target = firstLink ? simLog : sim2Log;
+    const SimLog &other = firstLink ? sim2Log : simLog;
     const int from = target.size();
     const int otherFrom = other.size();
     publish(topic, {payload});
@@ -911,11 +907,8 @@ void TestBridge::brokerRestartRepublishes() {
 }
 
 void TestBridge::cleanup() {
-    if (QTest::currentTestFailed())
-        printLogs();
-}
-
-void TestBridge::printLogs() {
+    if (!QTest::currentTestFailed())
+        return;
     for (const auto &bridge : bridges)
         qInfo().noquote() << "the log of bridge" << bridge->id << ":\n" << bridge->log;
 }
