@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/MainWindow.h"
 
-#include "app/Clock.h"
 #include "app/FindField.h"
 #include "app/InterfaceList.h"
 #include "panels/ItemView.h"
@@ -10,6 +9,7 @@
 #include "panels/PanelToolTip.h"
 #include "protocol/Liveness.h"
 #include "protocol/NodeMap.h"
+#include "protocol/ProbeWindows.h"
 #include "protocol/Protocol.h"
 #include "protocol/Route.h"
 
@@ -22,7 +22,6 @@
 #include <QLabel>
 #include <QScrollArea>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QUdpSocket>
 #include <QVBoxLayout>
@@ -81,6 +80,9 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
         if (now && scrollArea->widget()->isAncestorOf(now))
             scrollArea->ensureWidgetVisible(now);
     });
+
+    probeWindows = new ProbeWindows_t(this);
+    connect(probeWindows, &ProbeWindows_t::closed, this, &MainWindow_t::_MarkSilent);
 
     receiveSocket = new QUdpSocket(this);
     if (!receiveSocket->bind(QHostAddress::AnyIPv6, Ternix36::ProgramPort,
@@ -164,25 +166,14 @@ void MainWindow_t::_ShowCounts() {
     setWindowTitle(title);
 }
 
-void MainWindow_t::_OpenProbeWindow() {
-    auto *timer = new QTimer(this);
-    timer->setSingleShot(true);
-    connect(timer, &QTimer::timeout, this, &MainWindow_t::_ProbeWindowClosed);
-    timer->start(int(Ternix36::ProbeAnswerMs));
-    openProbes.append({pClockMs(), interfaceName, timer});
+void MainWindow_t::_ProbeWindowClosed() {
+    probeWindows->_CloseOldest();
 }
 
-void MainWindow_t::_ProbeWindowClosed() {
-    // Every window is equally long, so the oldest closes first.
-    if (openProbes.isEmpty())
-        return;
-    const OpenProbe_t probe = openProbes.takeFirst();
-    // Stopped, for a window closed before its time; deleted once its signal is done.
-    probe.timer->stop();
-    probe.timer->deleteLater();
+void MainWindow_t::_MarkSilent(qint64 probeMs, const QString &scope) {
     int marked = 0;
     for (ItemView_t *panel : std::as_const(panels))
-        if (panel->_Scope() == probe.scope && panel->_ProbeExpired(probe.sentMs))
+        if (panel->_Scope() == scope && panel->_ProbeExpired(probeMs))
             ++marked;
     if (marked == 0)
         return;
@@ -194,7 +185,7 @@ void MainWindow_t::_Scan() {
     interfaceName = interfaceBox->itemData(interfaceBox->currentIndex(), Qt::UserRole).toString();
     receiveSocket->writeDatagram(Ternix36::ProbeDatagram(), Ternix36::ProbeAddress(interfaceName),
                                  Ternix36::NodePort);
-    _OpenProbeWindow();
+    probeWindows->_Open(interfaceName);
 }
 
 void MainWindow_t::_ScanDataRead() {

@@ -8,11 +8,11 @@
 
 class FindField_t;
 class ItemView_t;
+class ProbeWindows_t;
 class QAction;
 class QComboBox;
 class QFrame;
 class QScrollArea;
-class QTimer;
 class QToolBar;
 class QUdpSocket;
 class QVBoxLayout;
@@ -39,8 +39,7 @@ public:
 private slots:
     void _Scan();
     void _ScanDataRead();
-    // The oldest open probe's answer window closed: its interface's silent
-    // nodes are marked.
+    // Closes the oldest probe's answer window before its time.
     void _ProbeWindowClosed();
 
 private:
@@ -50,7 +49,9 @@ private:
     static void _GiveKeys(QAction *action, QKeySequence::StandardKey key,
                           const QKeySequence &otherwise);
     void _ShowPortTaken();
-    void _OpenProbeWindow();
+    // The answer window of the probe sent at probeMs through `scope` closed:
+    // that interface's silent nodes are marked.
+    void _MarkSilent(qint64 probeMs, const QString &scope);
     void _AddFindField(QToolBar *toolBar, QScrollArea *scrollArea);
     void _ShowCounts();
 
@@ -60,13 +61,7 @@ private:
     QString interfaceName;
     QVBoxLayout *panelLayout;
 
-    // A probe whose answers are still awaited, with its one timer.
-    struct OpenProbe_t {
-        qint64 sentMs;
-        QString scope;
-        QTimer *timer;
-    };
-    QList<OpenProbe_t> openProbes;
+    ProbeWindows_t *probeWindows;
     QList<ItemView_t *> panels; // in column order
     int notAnsweringCount = 0;
     FindField_t *findField;

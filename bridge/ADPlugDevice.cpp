@@ -2,11 +2,12 @@
 #include "bridge/ADPlugDevice.h"
 
 #include "bridge/SwitchPayload.h"
+#include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
 
 ADPlugDevice_t::ADPlugDevice_t(const QString &link, const QString &address, const Sender_t &send,
                                QObject *parent)
-    : Device_t(link, address, QStringLiteral("TERNIX36 ADPlug"), send, parent) {
+    : Device_t(link, address, Ternix36::_Title(Ternix36::KindADPlug), send, parent) {
 }
 
 void ADPlugDevice_t::_Read(const ReportReader_t &report) {

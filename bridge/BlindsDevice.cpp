@@ -2,6 +2,7 @@
 #include "bridge/BlindsDevice.h"
 
 #include "protocol/BlindsWire.h"
+#include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
 
 namespace {
@@ -10,7 +11,7 @@ const QString CoverObject = QStringLiteral("cover");
 
 BlindsDevice_t::BlindsDevice_t(const QString &link, const QString &address, const Sender_t &send,
                                QObject *parent)
-    : Device_t(link, address, QStringLiteral("TERNIX36 Blinds"), send, parent) {
+    : Device_t(link, address, Ternix36::_Title(Ternix36::KindBlinds), send, parent) {
 }
 
 void BlindsDevice_t::_Read(const ReportReader_t &report) {

@@ -10,10 +10,11 @@
 #include "bridge/Log.h"
 #include "bridge/MqttClient.h"
 #include "bridge/PlugDevice.h"
-#include "protocol/Protocol.h"
+#include "protocol/Clock.h"
+#include "protocol/Liveness.h"
+#include "protocol/ProbeWindows.h"
 #include "protocol/ReportReader.h"
 
-#include <QDateTime>
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QTimer>
@@ -27,28 +28,21 @@ const QString Set = QStringLiteral("set");
 const QString Remove = QStringLiteral("remove");
 const QString Availability = QStringLiteral("availability");
 
-qint64 _Now() {
-    return QDateTime::currentMSecsSinceEpoch();
-}
-
-// The kind table: which device a NodeKind calls for; nullptr for none.
-Device_t *_NewDevice(quint16 kind, const QString &link, const QString &address,
+Device_t *_NewDevice(Ternix36::_NodeType type, const QString &link, const QString &address,
                      const Device_t::Sender_t &send, QObject *parent) {
-    switch (kind) {
-    case Ternix36::KindPlug:
+    switch (type) {
+    case Ternix36::_NodeType::_Plug:
         return new PlugDevice_t(link, address, send, parent);
-    case Ternix36::KindADPlug:
+    case Ternix36::_NodeType::_ADPlug:
         return new ADPlugDevice_t(link, address, send, parent);
-    case Ternix36::KindBright:
-    case Ternix36::KindBright2:
+    case Ternix36::_NodeType::_Bright:
         return new BrightDevice_t(link, address, send, parent);
-    case Ternix36::KindDimmer:
+    case Ternix36::_NodeType::_Dimmer:
         return new DimmerDevice_t(link, address, send, parent);
-    case Ternix36::KindBlinds:
+    case Ternix36::_NodeType::_Blinds:
         return new BlindsDevice_t(link, address, send, parent);
-    default:
-        return nullptr;
     }
+    return nullptr;
 }
 
 // Every entity that any kind has: a node is removed without knowing its kind,
@@ -56,9 +50,8 @@ Device_t *_NewDevice(quint16 kind, const QString &link, const QString &address,
 const QList<Device_t::Entity_t> &_EveryEntity() {
     static const QList<Device_t::Entity_t> every = [] {
         QList<Device_t::Entity_t> entities;
-        for (const quint16 kind : {Ternix36::KindPlug, Ternix36::KindADPlug, Ternix36::KindBright,
-                                   Ternix36::KindDimmer, Ternix36::KindBlinds}) {
-            const std::unique_ptr<Device_t> device(_NewDevice(kind, {}, {}, {}, nullptr));
+        for (const Ternix36::KindEntry_t &kind : Ternix36::Kinds) {
+            const std::unique_ptr<Device_t> device(_NewDevice(kind.type, {}, {}, {}, nullptr));
             for (const Device_t::Entity_t &entity : device->_Entities()) {
                 const bool listed = std::any_of(
                     entities.begin(), entities.end(), [&](const Device_t::Entity_t &other) {
@@ -79,7 +72,8 @@ Bridge_t::Bridge_t(const BridgeOptions_t &options, const QList<Interface_t> &int
     : QObject(parent)
     , options(options)
     , topics(options.baseTopic, options.bridgeId, options.discoveryPrefix)
-    , probeTimer(new QTimer(this)) {
+    , probeTimer(new QTimer(this))
+    , probeWindows(new ProbeWindows_t(this)) {
     for (const Interface_t &interface : interfaces) {
         const int number = int(links.size());
         Link_t *link = new Link_t(interface.name, interface.index, this);
@@ -109,6 +103,7 @@ Bridge_t::Bridge_t(const BridgeOptions_t &options, const QList<Interface_t> &int
 
     probeTimer->setInterval(options.probeEverySeconds * 1000);
     connect(probeTimer, &QTimer::timeout, this, &Bridge_t::_Probe);
+    connect(probeWindows, &ProbeWindows_t::closed, this, &Bridge_t::_ProbeWindowClosed);
 }
 
 bool Bridge_t::_Start(QString *error) {
@@ -129,16 +124,15 @@ void Bridge_t::_Stop() {
 }
 
 void Bridge_t::_Probe() {
-    for (Link_t *link : std::as_const(links))
+    for (Link_t *link : std::as_const(links)) {
         link->_Probe();
-    const qint64 probeMs = _Now();
-    QTimer::singleShot(Ternix36::ProbeAnswerMs, this,
-                       [this, probeMs] { _ProbeWindowClosed(probeMs); });
+        probeWindows->_Open(link->_Name());
+    }
 }
 
-void Bridge_t::_ProbeWindowClosed(qint64 probeMs) {
+void Bridge_t::_ProbeWindowClosed(qint64 probeMs, const QString &scope) {
     for (const auto &[key, device] : devices) {
-        if (device->liveness._ProbeExpired(probeMs)) {
+        if (device->_Link() == scope && device->liveness._ProbeExpired(probeMs)) {
             Log::_Write(Log::Notice,
                         QStringLiteral("%1 did not answer the probe: offline").arg(device->_Id()));
             _PublishAvailability(device);
@@ -166,9 +160,10 @@ void Bridge_t::_Route(int link, const QHostAddress &sender, const QByteArray &da
             nodeLimitLogged = true;
             return;
         }
-        device = _CreateDevice(report._U16(Ternix36::KindOffset), link, sender);
-        if (!device)
+        const Ternix36::KindEntry_t *kind = Ternix36::_FindKind(report._U16(Ternix36::KindOffset));
+        if (!kind)
             return;
+        device = _CreateDevice(kind->type, link, sender);
         devices.emplace(key, device);
         remembered.remove(_NodeTopic(device));
         Log::_Write(Log::Info,
@@ -176,7 +171,7 @@ void Bridge_t::_Route(int link, const QHostAddress &sender, const QByteArray &da
     }
 
     const bool known = device->liveness._LastHeardMs() != 0;
-    const bool answeringAgain = device->liveness._Heard(_Now());
+    const bool answeringAgain = device->liveness._Heard(pClockMs());
     if (report._IsReport())
         device->_Read(report);
     if (!known || device->discoveredName != device->_Name())
@@ -187,14 +182,14 @@ void Bridge_t::_Route(int link, const QHostAddress &sender, const QByteArray &da
         _PublishState(device);
 }
 
-Device_t *Bridge_t::_CreateDevice(quint16 kind, int link, const QHostAddress &sender) {
+Device_t *Bridge_t::_CreateDevice(Ternix36::_NodeType type, int link, const QHostAddress &sender) {
     QHostAddress address = sender;
     address.setScopeId(QString());
     Link_t *through = links[link];
     const Device_t::Sender_t send = [through, address](const QByteArray &command, quint16 port) {
         through->_Send(command, address, port);
     };
-    return _NewDevice(kind, through->_Name(), address.toString(), send, this);
+    return _NewDevice(type, through->_Name(), address.toString(), send, this);
 }
 
 Bridge_t::DeviceKey_t Bridge_t::_Key(const Topics_t::NodeTopic_t &node) const {

@@ -3,7 +3,8 @@
 
 #include "bridge/BridgeOptions.h"
 #include "bridge/Topics.h"
-#include "protocol/NodeMap.h"
+#include "protocol/NodeKey.h"
+#include "protocol/NodeKinds.h"
 
 #include <QList>
 #include <QObject>
@@ -15,6 +16,7 @@
 class Device_t;
 class Link_t;
 class MqttClient_t;
+class ProbeWindows_t;
 class QHostAddress;
 class QTimer;
 
@@ -54,9 +56,10 @@ private:
     using DeviceKey_t = std::pair<int, NodeKey_t>;
 
     void _Probe();
-    void _ProbeWindowClosed(qint64 probeMs);
+    // The answer window of the probe sent at probeMs on the link `scope` closed.
+    void _ProbeWindowClosed(qint64 probeMs, const QString &scope);
     void _Route(int link, const QHostAddress &sender, const QByteArray &datagram);
-    Device_t *_CreateDevice(quint16 kind, int link, const QHostAddress &sender);
+    Device_t *_CreateDevice(Ternix36::_NodeType type, int link, const QHostAddress &sender);
     DeviceKey_t _Key(const Topics_t::NodeTopic_t &node) const;
     Device_t *_Device(const Topics_t::NodeTopic_t &node) const;
     int _LinkNumber(const QString &name) const;
@@ -80,6 +83,7 @@ private:
     QList<Link_t *> links;
     MqttClient_t *broker;
     QTimer *probeTimer;
+    ProbeWindows_t *probeWindows;
     std::map<DeviceKey_t, Device_t *> devices;
     // Nodes read back from the broker as online that have not answered yet,
     // by their topic; marked offline once the first probe's window closes.

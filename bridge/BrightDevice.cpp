@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bridge/BrightDevice.h"
 
+#include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
 
 namespace {
@@ -10,7 +11,7 @@ constexpr char PressPayload[] = "PRESS";
 
 BrightDevice_t::BrightDevice_t(const QString &link, const QString &address, const Sender_t &send,
                                QObject *parent)
-    : Device_t(link, address, QStringLiteral("TERNIX36 Bright"), send, parent) {
+    : Device_t(link, address, Ternix36::_Title(Ternix36::KindBright), send, parent) {
 }
 
 void BrightDevice_t::_Read(const ReportReader_t &report) {

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bridge/DimmerDevice.h"
 
-#include "bridge/LevelLimiter.h"
 #include "protocol/DimmerWire.h"
+#include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QTimer>
 
 namespace {
 const QString LightObject = QStringLiteral("light");
@@ -15,12 +16,12 @@ const QString LightObject = QStringLiteral("light");
 
 DimmerDevice_t::DimmerDevice_t(const QString &link, const QString &address, const Sender_t &send,
                                QObject *parent)
-    : Device_t(link, address, QStringLiteral("TERNIX36 Dimmer"), send, parent)
+    : Device_t(link, address, Ternix36::_Title(Ternix36::KindDimmer), send, parent)
     , lastOnLevel(DimmerWire_t::MaximumLevel)
-    , limiter(new LevelLimiter_t(
-          DimmerWire_t::LevelIntervalMs,
-          [this](int wanted) { _Send(DimmerWire_t::_LevelCommand(wanted), DimmerWire_t::Port); },
-          this)) {
+    , limiter(this, DimmerWire_t::LevelIntervalMs, [this](int wanted) {
+        _Send(DimmerWire_t::_LevelCommand(wanted), DimmerWire_t::Port);
+    }) {
+    connect(limiter._Timer(), &QTimer::timeout, this, [this] { limiter._Tick(); });
 }
 
 void DimmerDevice_t::_Read(const ReportReader_t &report) {
@@ -75,6 +76,6 @@ Device_t::Command_t DimmerDevice_t::_Command(const QString &object, const QByteA
     }
     if (wanted > 0)
         lastOnLevel = wanted;
-    limiter->_Want(wanted);
+    limiter._Want(wanted);
     return Command_t::Sent;
 }

@@ -2,8 +2,7 @@
 #pragma once
 
 #include "bridge/Device.h"
-
-class LevelLimiter_t;
+#include "protocol/LevelLimiter.h"
 
 // The dimmer: a light with brightness 0..100 (Home Assistant's JSON schema).
 // Levels go out rate-limited as the panel's slider sends them; nothing is sent
@@ -22,5 +21,5 @@ private:
     int level = 0;
     // What "ON" without a brightness turns the light on to.
     int lastOnLevel;
-    LevelLimiter_t *limiter;
+    LevelLimiter_t limiter;
 };

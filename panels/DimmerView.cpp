@@ -10,16 +10,15 @@
 #include <QTimer>
 
 DimmerView_t::DimmerView_t(const QHostAddress &sender, const QByteArray &datagram)
-    : ItemView_t(sender, {"Dimmer", 115, 8, 4}) {
+    : ItemView_t(sender, {"Dimmer", 115, 8, 4})
+    , limiter(this, DimmerWire_t::LevelIntervalMs, [this](int level) { _SendLevel(level); }) {
     levelLabel = _CentredLabel();
     slider = new QSlider(Qt::Horizontal);
     slider->setMaximum(DimmerWire_t::MaximumLevel);
     slider->setAccessibleName(tr("Level"));
     levelLabel->setAccessibleDescription(tr("Reported level"));
-    timer = new QTimer(this);
-    timer->setInterval(DimmerWire_t::LevelIntervalMs);
     connect(slider, &QSlider::valueChanged, this, qOverload<int>(&DimmerView_t::_Poll));
-    connect(timer, &QTimer::timeout, this, &DimmerView_t::_Timeout);
+    connect(limiter._Timer(), &QTimer::timeout, this, &DimmerView_t::_Timeout);
 
     _PlaceCommonFrame();
     grid->addWidget(slider, 1, 2, 2, 1);
@@ -44,10 +43,7 @@ void DimmerView_t::_DataRead(const QByteArray &datagram) {
 }
 
 void DimmerView_t::_Poll(int i) {
-    if (timer->isActive())
-        return;
-    _SendLevel(i);
-    timer->start();
+    limiter._Want(i);
 }
 
 void DimmerView_t::_Poll() {
@@ -55,14 +51,9 @@ void DimmerView_t::_Poll() {
 }
 
 void DimmerView_t::_Timeout() {
-    if (slider->value() == lastSentLevel) {
-        timer->stop();
-        return;
-    }
-    _SendLevel(slider->value());
+    limiter._Tick();
 }
 
 void DimmerView_t::_SendLevel(int level) {
-    lastSentLevel = level;
     _SendCommand(DimmerWire_t::_LevelCommand(level), DimmerWire_t::Port);
 }

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "panels/ItemView.h"
+#include "protocol/LevelLimiter.h"
 
 class QSlider;
-class QTimer;
 
 // A dimmer: the slider sets the node's level, at most one command per timer
 // interval while it moves; the label shows the level the node reports.
@@ -27,7 +27,7 @@ private:
     QLabel *levelLabel;
     // The level the operator wants; reports never move it.
     QSlider *slider;
-    // Running while the slider may still hold a level the node has not been sent.
-    QTimer *timer;
-    qint32 lastSentLevel = 0;
+    // Its timer runs while the slider may still hold a level the node has not
+    // been sent.
+    LevelLimiter_t limiter;
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panels/PanelToolTip.h"
 
-#include "app/Clock.h"
+#include "protocol/Clock.h"
 #include "panels/ItemView.h"
 #include "panels/LivenessText.h"
 

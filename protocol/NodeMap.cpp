@@ -2,11 +2,3 @@
 #include "protocol/NodeMap.h"
 
 QMap<NodeKey_t, ItemView_t *> NodeMap;
-
-NodeKey_t _NodeKey(const QHostAddress &address) {
-    const Q_IPV6ADDR bytes = address.toIPv6Address();
-    NodeKey_t key;
-    for (int i = 0; i < 16; ++i)
-        key[i] = bytes[i];
-    return key;
-}

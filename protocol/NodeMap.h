@@ -1,19 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QHostAddress>
-#include <QMap>
+#include "protocol/NodeKey.h"
 
-#include <array>
+#include <QMap>
 
 class ItemView_t;
 
-// A node is known by the 16 bytes of its IPv6 address; the scope through
-// which it was heard plays no part. std::array orders them as unsigned bytes.
-using NodeKey_t = std::array<quint8, 16>;
-
-NodeKey_t _NodeKey(const QHostAddress &address);
-
-// Every node heard so far, with its panel. Entries are only ever added; the
-// panels belong to the main window, not to the map.
+// Every node heard so far, with its panel. The panels belong to the main
+// window, not to the map; the window takes a panel out when it removes one.
 extern QMap<NodeKey_t, ItemView_t *> NodeMap;

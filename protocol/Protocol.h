@@ -2,8 +2,9 @@
 #pragma once
 
 // What every TERNIX36 datagram shares: ports, the three-byte header, the node
-// kinds and the discovery probe. Each kind's reports and commands are in its
-// own file here (PlugWire.h, ADPlugWire.h, BrightWire.h, DimmerWire.h, BlindsWire.h).
+// kinds and the discovery probe. What each kind is, and where it takes its
+// commands, is in NodeKinds.h; its reports and commands are in its own file
+// here (PlugWire.h, ADPlugWire.h, BrightWire.h, DimmerWire.h, BlindsWire.h).
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -33,11 +34,6 @@ enum NodeKind : quint16 {
     KindBlinds = 0x0121,
     KindDimmer = 0x0130,
 };
-
-// Port on which a node of this kind takes its commands.
-constexpr quint16 CommandPort(NodeKind kind) {
-    return (kind == KindPlug || kind == KindBlinds) ? NodePort : ProgramPort;
-}
 
 // The three header bytes of a command from a panel of the given kind.
 QByteArray CommandHeader(quint8 operation, NodeKind kind);

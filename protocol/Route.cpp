@@ -1,39 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/Route.h"
 
-#include "app/Clock.h"
 #include "app/MainWindow.h"
-#include "panels/ADPlugView.h"
-#include "panels/BlindsView.h"
-#include "panels/BrightView.h"
-#include "panels/DimmerView.h"
-#include "panels/PlugView.h"
+#include "panels/ItemView.h"
+#include "panels/PanelFactory.h"
+#include "protocol/Clock.h"
+#include "protocol/NodeKinds.h"
 #include "protocol/NodeMap.h"
-#include "protocol/Protocol.h"
 #include "protocol/ReportReader.h"
-
-namespace {
-
-// The kind table: which panel a NodeKind calls for.
-ItemView_t *_CreatePanel(quint16 kind, const QHostAddress &sender, const QByteArray &datagram) {
-    switch (kind) {
-    case Ternix36::KindPlug:
-        return new PlugView_t(sender, datagram);
-    case Ternix36::KindBright:
-    case Ternix36::KindBright2:
-        return new BrightView_t(sender, datagram);
-    case Ternix36::KindADPlug:
-        return new ADPlugView_t(sender, datagram);
-    case Ternix36::KindBlinds:
-        return new BlindsView_t(sender, datagram);
-    case Ternix36::KindDimmer:
-        return new DimmerView_t(sender, datagram);
-    default:
-        return nullptr;
-    }
-}
-
-} // namespace
 
 void _RouteDatagram(const QHostAddress &sender, const QByteArray &datagram) {
     // Whatever the panel makes of it, the node was heard: one clock read.
@@ -50,9 +24,10 @@ void _RouteDatagram(const QHostAddress &sender, const QByteArray &datagram) {
     const ReportReader_t report(datagram);
     if (!report._IsReport())
         return;
-    ItemView_t *panel = _CreatePanel(report._U16(Ternix36::KindOffset), sender, datagram);
-    if (!panel)
+    const Ternix36::KindEntry_t *kind = Ternix36::_FindKind(report._U16(Ternix36::KindOffset));
+    if (!kind)
         return;
+    ItemView_t *panel = _CreatePanel(kind->type, sender, datagram);
     panel->_Heard(nowMs);
     pMainWindow->_AddItem(panel);
     NodeMap.insert(key, panel);

@@ -47,17 +47,19 @@ QString _KindWords() {
 
 SimNode_t *_CreateNode(Ternix36::NodeKind kind, const QHostAddress &address, const QByteArray &name,
                        QObject *parent) {
-    switch (kind) {
-    case Ternix36::KindPlug:
+    const Ternix36::KindEntry_t *entry = Ternix36::_FindKind(kind);
+    if (!entry)
+        return nullptr;
+    switch (entry->type) {
+    case Ternix36::_NodeType::_Plug:
         return new PlugNode_t(address, name, parent);
-    case Ternix36::KindADPlug:
+    case Ternix36::_NodeType::_ADPlug:
         return new ADPlugNode_t(address, name, parent);
-    case Ternix36::KindBright:
-    case Ternix36::KindBright2:
+    case Ternix36::_NodeType::_Bright:
         return new BrightNode_t(kind, address, name, parent);
-    case Ternix36::KindDimmer:
+    case Ternix36::_NodeType::_Dimmer:
         return new DimmerNode_t(address, name, parent);
-    case Ternix36::KindBlinds:
+    case Ternix36::_NodeType::_Blinds:
         return new BlindsNode_t(address, name, parent);
     }
     return nullptr;

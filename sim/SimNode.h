@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "protocol/Protocol.h"
+#include "protocol/NodeKinds.h"
 
 #include <QByteArray>
 #include <QHostAddress>

@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "bridge/LevelLimiter.h"
+#include "protocol/LevelLimiter.h"
 
 #include <QTimer>
 
-LevelLimiter_t::LevelLimiter_t(int intervalMs, const std::function<void(int)> &send,
-                               QObject *parent)
-    : QObject(parent)
-    , send(send)
-    , timer(new QTimer(this)) {
+LevelLimiter_t::LevelLimiter_t(QObject *owner, int intervalMs, const std::function<void(int)> &send)
+    : send(send)
+    , timer(new QTimer(owner)) {
     timer->setInterval(intervalMs);
-    connect(timer, &QTimer::timeout, this, &LevelLimiter_t::_Timeout);
 }
 
 void LevelLimiter_t::_Want(int level) {
@@ -21,7 +18,7 @@ void LevelLimiter_t::_Want(int level) {
     timer->start();
 }
 
-void LevelLimiter_t::_Timeout() {
+void LevelLimiter_t::_Tick() {
     if (wanted == lastSent) {
         timer->stop();
         return;
