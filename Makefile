@@ -27,11 +27,11 @@ build: deps
 run: build
 	@scripts/run.sh $(BUILD_DIR)/ternix36-control
 
-# The program with simulated nodes on a private test link (see README).
+# The program with simulated nodes on a private test link (see docs/user-guide.md).
 demo: build
 	@scripts/demo.sh $(BUILD_DIR)
 
-# The same nodes in a private MQTT broker, shown by mosquitto_sub (see README).
+# The same nodes in a private MQTT broker, shown by mosquitto_sub (see docs/hub.md).
 demo-bridge: build
 	@scripts/demo-bridge.sh $(BUILD_DIR)
 

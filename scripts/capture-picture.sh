@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Takes the README's picture of Wireshark reading a capture with the
+# Takes docs/protocol.md's picture of Wireshark reading a capture with the
 # dissector, docs/capture.png: the capture's first report selected and its
 # TERNIX36 tree open, in a Wireshark window on an Xvfb display of its own.
 #

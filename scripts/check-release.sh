@@ -1,7 +1,8 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Runs the README's commands as a new user of a Debian release would: in a
-# chroot of that release, on a clean clone of the committed HEAD, as root.
+# Runs the commands of the README and docs/development.md as a new user of a
+# Debian release would: in a chroot of that release, on a clean clone of the
+# committed HEAD, as root.
 #
 #   scripts/check-release.sh [--fresh] RELEASE [TARGET...]
 #
