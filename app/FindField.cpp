@@ -47,13 +47,19 @@ void FindField_t::_Open() {
 void FindField_t::_Next() {
     if (!isVisible())
         _Open();
-    _Go(foundIndex + 1, 1);
+    _Go(_LastIndex() + 1, 1);
 }
 
 void FindField_t::_Previous() {
     if (!isVisible())
         _Open();
-    _Go(foundIndex < 0 ? -1 : foundIndex - 1, -1);
+    const int last = _LastIndex();
+    _Go(last < 0 ? -1 : last - 1, -1);
+}
+
+int FindField_t::_LastIndex() const {
+    // A panel removed since is no longer in the list.
+    return foundLast ? int(panels.indexOf(foundLast.data())) : -1;
 }
 
 void FindField_t::_Close() {
@@ -93,9 +99,9 @@ void FindField_t::_Choose(int index) {
     if (found && found != now)
         found->_ShowFound(false);
     found = now;
-    foundIndex = index;
     if (!now)
         return;
+    foundLast = now;
     now->_ShowFound(true);
     scrollArea->ensureWidgetVisible(now, 0, 0);
 }

@@ -14,7 +14,8 @@ class QScrollArea;
 // panel that matches; Enter and F3 go to the next one, Shift+F3 to the one
 // before, round the column. The chosen panel is scrolled into view and
 // highlighted. Esc hides the field and gives the keyboard focus to the
-// chosen panel's first control, or back to where it was when none was found.
+// chosen panel's first control, or back to where it was when none was found;
+// F3 and Shift+F3 then go on from the panel found last.
 class FindField_t : public QLineEdit {
     Q_OBJECT
 
@@ -39,6 +40,9 @@ protected:
 private:
     void _Search();
     void _Go(int from, int step);
+    // Where F3 and Shift+F3 go on from: the chosen panel, or the one chosen
+    // last before Esc; -1 for none.
+    int _LastIndex() const;
     void _Choose(int index);
     void _ShowNoMatch(bool noMatch);
 
@@ -48,6 +52,6 @@ private:
     QAction *toolBarAction = nullptr;
     QAction *noMatchMark;
     QPointer<ItemView_t> found;
-    int foundIndex = -1;
+    QPointer<ItemView_t> foundLast;
     QPointer<QWidget> focusBefore;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/MainWindow.h"
 
+#include "app/ColumnHint.h"
 #include "app/FindField.h"
 #include "app/InterfaceList.h"
 #include "panels/ItemView.h"
@@ -51,7 +52,7 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     // Qt on Linux names a combo box after its current item ("enp3s0").
     interfaceBox->setAccessibleDescription(tr("Network interface on which the nodes are found"));
 
-    QAction *scanAction = toolBar->addAction(tr("Scan"));
+    scanAction = toolBar->addAction(tr("Scan"));
     connect(scanAction, &QAction::triggered, this, &MainWindow_t::_Scan);
     QAction *exitAction = toolBar->addAction(tr("Exit"));
     connect(exitAction, &QAction::triggered, this, &MainWindow_t::close);
@@ -60,7 +61,7 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     // Only now, so that filling the box sends no probe.
     connect(interfaceBox, &QComboBox::currentIndexChanged, this, &MainWindow_t::_Scan);
 
-    auto *scrollArea = new QScrollArea;
+    scrollArea = new QScrollArea;
     scrollArea->setWidgetResizable(true);
     panelContainer = new QFrame;
     panelLayout = new PanelColumn_t;
@@ -73,16 +74,16 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     new PanelToolTip_t(panelContainer);
     scrollArea->setWidget(panelContainer);
     setCentralWidget(scrollArea);
-    _AddFindField(toolBar, scrollArea);
+    _AddFindField(toolBar);
     PanelAccessible_t::_Install();
     // Whatever moves the focus (Tab, a screen reader), the focused control stays in view.
-    connect(qApp, &QApplication::focusChanged, scrollArea, [scrollArea](QWidget *, QWidget *now) {
+    connect(qApp, &QApplication::focusChanged, scrollArea, [this](QWidget *, QWidget *now) {
         if (now && scrollArea->widget()->isAncestorOf(now))
             scrollArea->ensureWidgetVisible(now);
     });
 
     probeWindows = new ProbeWindows_t(this);
-    connect(probeWindows, &ProbeWindows_t::closed, this, &MainWindow_t::_MarkSilent);
+    connect(probeWindows, &ProbeWindows_t::closed, this, &MainWindow_t::_AnswerWindowClosed);
 
     receiveSocket = new QUdpSocket(this);
     if (!receiveSocket->bind(QHostAddress::AnyIPv6, Ternix36::ProgramPort,
@@ -94,6 +95,12 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
 
     pMainWindow = this;
     setMinimumWidth(MinimumWidth);
+    // Qt's own title is empty under Wayland until the first node answers.
+    setWindowTitle(QStringLiteral("ternix36-control"));
+    if (interfaceBox->count() == 0)
+        _ShowHint(tr("No network interface with IPv6 was found.") + u'\n' +
+                  tr("An interface named eth0 is never listed: the user guide, under \"An "
+                     "interface named eth0\", tells how to reach its link."));
 
     // The first probe leaves before the window is shown; answers wait in the socket.
     _Scan();
@@ -122,7 +129,7 @@ void MainWindow_t::_ShowPortTaken() {
                        .arg(Ternix36::ProgramPort)));
 }
 
-void MainWindow_t::_AddFindField(QToolBar *toolBar, QScrollArea *scrollArea) {
+void MainWindow_t::_AddFindField(QToolBar *toolBar) {
     findField = new FindField_t(panels, scrollArea, this);
     findField->_SetToolBarAction(toolBar->addWidget(findField));
     const auto addShortcut = [this](QKeySequence::StandardKey key, void (FindField_t::*slot)()) {
@@ -143,6 +150,8 @@ MainWindow_t::~MainWindow_t() {
 }
 
 void MainWindow_t::_AddItem(ItemView_t *panel) {
+    delete columnHint;
+    columnHint = nullptr;
     panelLayout->addWidget(panel);
     panels.append(panel);
     _ShowCounts();
@@ -157,7 +166,7 @@ void MainWindow_t::_AnswersAgain() {
     _ShowCounts();
 }
 
-// The title counts the nodes once there are any; before, it stays Qt's own.
+// The title counts the nodes once there are any.
 void MainWindow_t::_ShowCounts() {
     QString title = QStringLiteral("ternix36-control: ") +
                     (panels.size() == 1 ? tr("1 node") : tr("%1 nodes").arg(panels.size()));
@@ -170,7 +179,17 @@ void MainWindow_t::_ProbeWindowClosed() {
     probeWindows->_CloseOldest();
 }
 
-void MainWindow_t::_MarkSilent(qint64 probeMs, const QString &scope) {
+void MainWindow_t::_ShowHint(const QString &text) {
+    if (!columnHint)
+        columnHint = new ColumnHint_t(scrollArea->viewport());
+    columnHint->setText(text);
+}
+
+void MainWindow_t::_AnswerWindowClosed(qint64 probeMs, const QString &scope) {
+    if (panels.isEmpty() && interfaceBox->count() > 0)
+        _ShowHint(tr("No node answered on %1. Choose the interface on the nodes' link and press "
+                     "%2.")
+                      .arg(interfaceBox->currentText(), scanAction->toolTip()));
     int marked = 0;
     for (ItemView_t *panel : std::as_const(panels))
         if (panel->_Scope() == scope && panel->_ProbeExpired(probeMs))

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QString>
 
+class ColumnHint_t;
 class FindField_t;
 class ItemView_t;
 class ProbeWindows_t;
@@ -50,13 +51,18 @@ private:
                           const QKeySequence &otherwise);
     void _ShowPortTaken();
     // The answer window of the probe sent at probeMs through `scope` closed:
-    // that interface's silent nodes are marked.
-    void _MarkSilent(qint64 probeMs, const QString &scope);
-    void _AddFindField(QToolBar *toolBar, QScrollArea *scrollArea);
+    // that interface's silent nodes are marked, and an empty column says why.
+    void _AnswerWindowClosed(qint64 probeMs, const QString &scope);
+    // Says over the empty column why it is empty, until the first panel.
+    void _ShowHint(const QString &text);
+    void _AddFindField(QToolBar *toolBar);
     void _ShowCounts();
 
     QUdpSocket *receiveSocket;
     QComboBox *interfaceBox;
+    QAction *scanAction;
+    QScrollArea *scrollArea;
+    ColumnHint_t *columnHint = nullptr;
     QFrame *panelContainer;
     QString interfaceName;
     QVBoxLayout *panelLayout;

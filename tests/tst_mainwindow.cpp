@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "protocol/Clock.h"
 #include "app/InterfaceList.h"
 #include "app/MainWindow.h"
 #include "panels/ItemView.h"
 #include "panels/PlugView.h"
+#include "protocol/Clock.h"
 #include "protocol/NodeMap.h"
 
 #include "FreeSender.h"
@@ -106,6 +106,8 @@ class TestMainWindow : public QObject {
 
 private slots:
     void layoutOfTheWindow();
+    void emptyColumnSaysWhy_data();
+    void emptyColumnSaysWhy();
     void receivePath();
     void waitingDatagramsAreRoutedInOneTurn();
     void burstOfAnswersIsKept();
@@ -150,8 +152,8 @@ void TestMainWindow::layoutOfTheWindow() {
     // The find field, until asked for, is not there to see.
     QVERIFY(qobject_cast<QLineEdit *>(toolBar->widgetForAction(actions[3])));
     QVERIFY(!actions[3]->isVisible());
-    // Without nodes the title is Qt's own.
-    QCOMPARE(window.windowTitle(), QString());
+    // Titled from the start: under Wayland Qt's own title is empty.
+    QCOMPARE(window.windowTitle(), QStringLiteral("ternix36-control"));
     QCOMPARE(actions[1]->toolTip(), QStringLiteral("Scan (F5)"));
     QCOMPARE(actions[2]->toolTip(), QStringLiteral("Exit (Ctrl+Q)"));
     // Qt names a combo box after its current item; the description says what it is.
@@ -184,6 +186,64 @@ void TestMainWindow::layoutOfTheWindow() {
         QVERIFY(box->itemIcon(i).isNull());
     }
     QCOMPARE(window._InterfaceName(), QString::number(links[0][u"ifindex"].toInt()));
+}
+
+void TestMainWindow::emptyColumnSaysWhy_data() {
+    QTest::addColumn<bool>("link");
+    QTest::addColumn<bool>("panel");
+    QTest::addColumn<QString>("hint"); // empty: none
+
+    QTest::newRow("no interface")
+        << false << false
+        << "No network interface with IPv6 was found.\nAn interface named eth0 is never listed: "
+           "the user guide, under \"An interface named eth0\", tells how to reach its link.";
+    QTest::newRow("no node answered") << true << false
+                                      << "No node answered on t36hint1. Choose the interface on "
+                                         "the nodes' link and press Scan (F5).";
+    QTest::newRow("then a node answers") << true << true << "";
+}
+
+void TestMainWindow::emptyColumnSaysWhy() {
+    QFETCH(bool, link);
+    QFETCH(bool, panel);
+    QFETCH(QString, hint);
+    if (!TestSupport::inPrivateNetwork())
+        QSKIP("needs a private network namespace to know every interface (tests/isolated.sh)");
+    const auto removeLink = qScopeGuard([] { ip(QStringLiteral("link del t36hint0")); });
+    if (link) {
+        QVERIFY(ip(QStringLiteral("link add t36hint0 type veth peer name t36hint1")));
+        QVERIFY(ip(QStringLiteral("addr add fe80::c0:1/64 dev t36hint0 nodad")));
+        QVERIFY(ip(QStringLiteral("addr add fe80::c0:2/64 dev t36hint1 nodad")));
+    }
+
+    MainWindow_t window;
+    auto *box = window.findChild<QComboBox *>();
+    box->setCurrentIndex(box->findText(QStringLiteral("t36hint1")));
+    // Grey on grey: the hint's text turns black to stay readable.
+    QPalette grey = window.palette();
+    grey.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
+    grey.setColor(QPalette::WindowText, QColor(0x77, 0x77, 0x77));
+    window.setPalette(grey);
+    window.show();
+    for (int probe = 0; probe < 2; ++probe)
+        QVERIFY(QMetaObject::invokeMethod(&window, "_ProbeWindowClosed"));
+    if (panel)
+        window._AddItem(
+            new PlugView_t(QHostAddress(QStringLiteral("fe80::10")), plugReport("Lamp")));
+
+    QWidget *viewport = qobject_cast<QScrollArea *>(window.centralWidget())->viewport();
+    QList<QLabel *> shown;
+    for (QLabel *label : viewport->findChildren<QLabel *>(Qt::FindDirectChildrenOnly))
+        if (label->isVisible())
+            shown.append(label);
+    QCOMPARE(shown.size(), hint.isEmpty() ? 0 : 1);
+    if (hint.isEmpty())
+        return;
+    QCOMPARE(shown[0]->text(), hint);
+    QCOMPARE(QAccessible::queryAccessibleInterface(shown[0])->text(QAccessible::Name), hint);
+    QCOMPARE(shown[0]->palette().color(QPalette::WindowText), QColor(Qt::black));
+    QCOMPARE(shown[0]->geometry(), viewport->rect());
+    QCOMPARE(shown[0]->alignment(), Qt::AlignCenter);
 }
 
 void TestMainWindow::receivePath() {
@@ -584,6 +644,14 @@ void TestMainWindow::findNextAndPreviousWrapAround() {
     QTest::keyClick(field, Qt::Key_F3, Qt::ShiftModifier);
     QCOMPARE(foundPanel(), 3);
     QTest::keyClick(field, Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(foundPanel(), 2);
+    // After Esc, F3 and Shift+F3 go on from the panel found last.
+    QTest::keyClick(field, Qt::Key_Escape);
+    QCOMPARE(foundPanel(), -1);
+    QTest::keyClick(&window, Qt::Key_F3);
+    QCOMPARE(foundPanel(), 3);
+    QTest::keyClick(field, Qt::Key_Escape);
+    QTest::keyClick(&window, Qt::Key_F3, Qt::ShiftModifier);
     QCOMPARE(foundPanel(), 2);
 }
 
