@@ -157,8 +157,15 @@ void MainWindow_t::_AddItem(ItemView_t *panel) {
     _ShowCounts();
 }
 
-void MainWindow_t::_ForgetItem(ItemView_t *panel) {
+void MainWindow_t::_RemoveItem(ItemView_t *panel) {
+    panelLayout->removeWidget(panel);
     panels.removeOne(panel);
+    for (auto node = NodeMap.begin(); node != NodeMap.end();)
+        node = node.value() == panel ? NodeMap.erase(node) : std::next(node);
+    if (panel->_Liveness()._NotAnswering())
+        --notAnsweringCount;
+    delete panel;
+    _ShowCounts();
 }
 
 void MainWindow_t::_AnswersAgain() {

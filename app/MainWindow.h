@@ -28,10 +28,9 @@ public:
     ~MainWindow_t() override;
 
     void _AddItem(ItemView_t *panel);
-    // A panel is being deleted. The program never removes one, but what
-    // deletes one (a test, a harness) must not leave the probe windows and
-    // find looking at it.
-    void _ForgetItem(ItemView_t *panel);
+    // Takes the panel out of the column, the window's list and NodeMap, and
+    // deletes it. The program never removes a panel; tests and fuzzers do.
+    void _RemoveItem(ItemView_t *panel);
     // The chosen interface's index in decimal: the scope of node addresses.
     QString _InterfaceName() const { return interfaceName; }
     // A node marked as not answering was heard again.

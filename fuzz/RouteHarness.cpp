@@ -203,8 +203,8 @@ QString RoutePlay_t::_Check() const {
 // Each input starts with no node known and no panel in the column.
 void _ForgetAllNodes() {
     const QList<ItemView_t *> all = NodeMap.values();
-    NodeMap.clear();
-    qDeleteAll(all);
+    for (ItemView_t *panel : all)
+        pMainWindow->_RemoveItem(panel);
 }
 
 } // namespace

@@ -45,13 +45,15 @@ void PanelAccessible_t::_Install() {
 }
 
 void PanelAccessible_t::_DescriptionChanged(ItemView_t *panel) {
+    if (!QAccessible::isActive())
+        return;
     QAccessibleEvent event(panel, QAccessible::DescriptionChanged);
     QAccessible::updateAccessibility(&event);
 }
 
+// Even unheard, an event would make and keep an accessible object for every
+// panel: both are posted only while assistive technology listens.
 void PanelAccessible_t::_NameChanged(QWidget *panel) {
-    // Even unheard, the event would make and keep an accessible object for
-    // every panel.
     if (!QAccessible::isActive())
         return;
     QAccessibleEvent event(panel, QAccessible::NameChanged);
