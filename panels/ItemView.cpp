@@ -127,12 +127,7 @@ ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     addressLabel = _CentredLabel(nodeAddress.toString().toLower());
 }
 
-ItemView_t::~ItemView_t() {
-    // Told here rather than through a connection, which would cost every
-    // panel a few hundred bytes.
-    if (pMainWindow)
-        pMainWindow->_ForgetItem(this);
-}
+ItemView_t::~ItemView_t() = default;
 
 void ItemView_t::_PlaceCommonFrame() {
     emptyFrame = new QFrame(this);
