@@ -2,6 +2,9 @@
 #include "sim/ADPlugNode.h"
 
 namespace {
+// The wire layout written out again, not taken from protocol/ADPlugWire.h: the
+// simulator is the end-to-end tests' independent peer, and an offset wrong
+// on both sides would pass every one of them.
 constexpr int SwitchCommandSize = 4;
 constexpr int TargetStateOffset = 3;
 constexpr char StateAndReadings = 9;

@@ -2,6 +2,9 @@
 #include "sim/BlindsNode.h"
 
 namespace {
+// The wire layout written out again, not taken from protocol/BlindsWire.h: the
+// simulator is the end-to-end tests' independent peer, and an offset wrong
+// on both sides would pass every one of them.
 constexpr int DriveCommandSize = 4;
 constexpr int DirectionOffset = 3;
 } // namespace

@@ -6,6 +6,9 @@
 #include <cstdlib>
 
 namespace {
+// The wire layout written out again, not taken from protocol/BrightWire.h: the
+// simulator is the end-to-end tests' independent peer, and an offset wrong
+// on both sides would pass every one of them.
 constexpr int PollCommandSize = 3;
 constexpr int ConfigureCommandSize = 15;
 constexpr int MeasureIntervalOffset = 3;

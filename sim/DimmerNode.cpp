@@ -2,6 +2,9 @@
 #include "sim/DimmerNode.h"
 
 namespace {
+// The wire layout written out again, not taken from protocol/DimmerWire.h: the
+// simulator is the end-to-end tests' independent peer, and an offset wrong
+// on both sides would pass every one of them.
 constexpr int LevelCommandSize = 5;
 constexpr int SubcommandOffset = 3;
 constexpr char SetLevel = 0x01;

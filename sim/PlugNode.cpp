@@ -2,6 +2,9 @@
 #include "sim/PlugNode.h"
 
 namespace {
+// The wire layout written out again, not taken from protocol/PlugWire.h: the
+// simulator is the end-to-end tests' independent peer, and an offset wrong
+// on both sides would pass every one of them.
 constexpr int SwitchCommandSize = 3;
 constexpr char Readings = 8;
 } // namespace

@@ -3,6 +3,8 @@
 
 #include "sim/NodeFactory.h"
 
+#include <QCommandLineParser>
+#include <QHash>
 #include <QPair>
 #include <QSet>
 
@@ -16,17 +18,17 @@ constexpr int MaximumNameLength = 127; // the name length byte is signed
 constexpr double MinimumReportEvery = 0.05;
 constexpr double MaximumReportEvery = 86400;
 
-bool _ParseNode(const QString &text, NodeOption_t &node, QString &error) {
+bool _ParseNode(const QString &text, NodeOption_t &node, QString *error) {
     const qsizetype at = text.indexOf(QLatin1Char('@'));
     if (at < 0) {
-        error = QStringLiteral("--node %1: expected KIND@ADDRESS[=NAME]").arg(text);
+        *error = QStringLiteral("--node %1: expected KIND@ADDRESS[=NAME]").arg(text);
         return false;
     }
     const QString word = text.left(at);
     const std::optional<Ternix36::NodeKind> kind = _KindFromWord(word);
     if (!kind) {
-        error = QStringLiteral("--node %1: unknown kind \"%2\" (one of %3)")
-                    .arg(text, word, _KindWords());
+        *error = QStringLiteral("--node %1: unknown kind \"%2\" (one of %3)")
+                     .arg(text, word, _KindWords());
         return false;
     }
     node.kind = *kind;
@@ -34,45 +36,45 @@ bool _ParseNode(const QString &text, NodeOption_t &node, QString &error) {
     const qsizetype equals = text.indexOf(QLatin1Char('='), at + 1);
     const QString addressText = text.mid(at + 1, equals < 0 ? -1 : equals - at - 1);
     if (addressText.contains(QLatin1Char('%'))) {
-        error = QStringLiteral("--node %1: give the address without a scope; --interface sets it")
-                    .arg(text);
+        *error = QStringLiteral("--node %1: give the address without a scope; --interface sets it")
+                     .arg(text);
         return false;
     }
     node.address = QHostAddress(addressText);
     if (node.address.protocol() != QAbstractSocket::IPv6Protocol || node.address.isMulticast() ||
         node.address.isLoopback() || node.address == QHostAddress::AnyIPv6) {
-        error = QStringLiteral("--node %1: \"%2\" is not an IPv6 unicast address")
-                    .arg(text, addressText);
+        *error = QStringLiteral("--node %1: \"%2\" is not an IPv6 unicast address")
+                     .arg(text, addressText);
         return false;
     }
 
     const QString name = equals < 0 ? word : text.mid(equals + 1);
     for (QChar c : name) {
         if (c.unicode() == 0 || c.unicode() > 0xFF) {
-            error = QStringLiteral("--node %1: the name must be Latin-1 text without zero bytes")
-                        .arg(text);
+            *error = QStringLiteral("--node %1: the name must be Latin-1 text without zero bytes")
+                         .arg(text);
             return false;
         }
     }
     if (name.size() > MaximumNameLength) {
-        error = QStringLiteral("--node %1: the name is longer than %2 characters")
-                    .arg(text)
-                    .arg(MaximumNameLength);
+        *error = QStringLiteral("--node %1: the name is longer than %2 characters")
+                     .arg(text)
+                     .arg(MaximumNameLength);
         return false;
     }
     node.name = name.toLatin1();
     return true;
 }
 
-bool _ParseReportEvery(const QString &text, int &milliseconds, QString &error) {
+bool _ParseReportEvery(const QString &text, int &milliseconds, QString *error) {
     bool ok = false;
     const double seconds = text.toDouble(&ok);
     if (!ok || !std::isfinite(seconds) || seconds < MinimumReportEvery ||
         seconds > MaximumReportEvery) {
-        error = QStringLiteral("--report-every %1: expected seconds from %2 to %3")
-                    .arg(text)
-                    .arg(MinimumReportEvery)
-                    .arg(MaximumReportEvery);
+        *error = QStringLiteral("--report-every %1: expected seconds from %2 to %3")
+                     .arg(text)
+                     .arg(MinimumReportEvery)
+                     .arg(MaximumReportEvery);
         return false;
     }
     milliseconds = int(std::lround(seconds * 1000));
@@ -81,92 +83,129 @@ bool _ParseReportEvery(const QString &text, int &milliseconds, QString &error) {
 
 // --silent-after SECONDS@ADDRESS, for a node given with --node before or after.
 bool _ParseSilentAfter(const QString &text, QList<QPair<QHostAddress, int>> &silences,
-                       QString &error) {
+                       QString *error) {
     const qsizetype at = text.indexOf(QLatin1Char('@'));
     bool ok = false;
     const double seconds = at < 0 ? 0 : text.left(at).toDouble(&ok);
     const QHostAddress address(at < 0 ? QString() : text.mid(at + 1));
     if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > MaximumReportEvery ||
         address.protocol() != QAbstractSocket::IPv6Protocol) {
-        error = QStringLiteral("--silent-after %1: expected SECONDS@ADDRESS, seconds from 0 to %2")
-                    .arg(text)
-                    .arg(MaximumReportEvery);
+        *error = QStringLiteral("--silent-after %1: expected SECONDS@ADDRESS, seconds from 0 to %2")
+                     .arg(text)
+                     .arg(MaximumReportEvery);
         return false;
     }
     silences.append({address, int(std::lround(seconds * 1000))});
     return true;
 }
 
+// QCommandLineParser::parse() skips the first argument, the program's.
+QStringList _WithProgram(const QStringList &arguments) {
+    return QStringList(QStringLiteral("ternix36-sim")) + arguments;
+}
+
+// How many arguments come before the first stray one, neither an option nor
+// an option's value. The parser reports strays without their place; the
+// shortest start of the arguments that holds one ends with it, and a stray
+// stays one in every longer start, so halving finds it. parse()'s own verdict
+// is not asked: it also fails a start cut between an option and its value.
+qsizetype _CountBeforeStray(QCommandLineParser &parser, const QStringList &arguments) {
+    const auto hasStray = [&](qsizetype count) {
+        parser.parse(_WithProgram(arguments.first(count)));
+        return !parser.unknownOptionNames().isEmpty() || !parser.positionalArguments().isEmpty();
+    };
+    if (!hasStray(arguments.size()))
+        return arguments.size();
+    qsizetype clean = 0;
+    qsizetype stray = arguments.size();
+    while (stray - clean > 1) {
+        const qsizetype middle = clean + (stray - clean) / 2;
+        (hasStray(middle) ? stray : clean) = middle;
+    }
+    return clean;
+}
+
 } // namespace
 
-bool _ParseSimOptions(const QStringList &arguments, SimOptions_t &options, QString &error) {
+bool _ParseSimOptions(const QStringList &arguments, SimOptions_t &options, QString *error) {
     options = SimOptions_t();
+    // The help text is _SimHelpText(), so the options carry no descriptions.
+    QCommandLineParser parser;
+    [[maybe_unused]] const bool added = parser.addOptions(
+        {QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}),
+         QCommandLineOption(QStringLiteral("interface"), QString(), QStringLiteral("IF")),
+         QCommandLineOption(QStringLiteral("node"), QString(),
+                            QStringLiteral("KIND@ADDRESS[=NAME]")),
+         QCommandLineOption(QStringLiteral("log"), QString(), QStringLiteral("FILE")),
+         QCommandLineOption(QStringLiteral("report-every"), QString(), QStringLiteral("SECONDS")),
+         QCommandLineOption(QStringLiteral("silent-after"), QString(),
+                            QStringLiteral("SECONDS@ADDRESS"))});
+    Q_ASSERT(added);
+
+    // The options are taken in their order up to the first stray argument, so
+    // that the first bad argument is the one reported and --help shows the
+    // help whatever follows it. What parse() rejects here is either a last
+    // option without its value, found below, or a value after --help.
+    const qsizetype readable = _CountBeforeStray(parser, arguments);
+    parser.parse(_WithProgram(arguments.first(readable)));
     QSet<QString> addresses;
     QList<QPair<QHostAddress, int>> silences;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString option = arguments[i];
-        QString value;
-        bool hasValue = false;
-        const qsizetype equals = option.indexOf(QLatin1Char('='));
-        if (option.startsWith(QLatin1String("--")) && equals > 0) {
-            value = option.mid(equals + 1);
-            option.truncate(equals);
-            hasValue = true;
-        }
-        if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
+    QHash<QString, qsizetype> valuesTaken;
+    const QStringList names = parser.optionNames();
+    for (const QString &name : names) {
+        if (name == u"h" || name == u"help") {
             options.help = true;
             return true;
         }
-        if (option != QLatin1String("--interface") && option != QLatin1String("--node") &&
-            option != QLatin1String("--log") && option != QLatin1String("--report-every") &&
-            option != QLatin1String("--silent-after")) {
-            error = QStringLiteral("unknown argument \"%1\" (see --help)").arg(arguments[i]);
+        const QStringList values = parser.values(name);
+        const qsizetype index = valuesTaken[name]++;
+        if (index >= values.size()) {
+            *error = QStringLiteral("--%1 needs a value").arg(name);
             return false;
         }
-        if (!hasValue) {
-            if (i + 1 >= arguments.size()) {
-                error = QStringLiteral("%1 needs a value").arg(option);
-                return false;
-            }
-            value = arguments[++i];
-        }
+        const QString &value = values[index];
 
-        if (option == QLatin1String("--interface")) {
+        if (name == u"interface") {
             if (value.isEmpty()) {
-                error = QStringLiteral("--interface needs an interface name");
+                *error = QStringLiteral("--interface needs an interface name");
                 return false;
             }
             options.interfaceName = value;
-        } else if (option == QLatin1String("--node")) {
+        } else if (name == u"node") {
             NodeOption_t node;
             if (!_ParseNode(value, node, error))
                 return false;
             const QString key = node.address.toString();
             if (addresses.contains(key)) {
-                error = QStringLiteral("--node %1: two nodes with the address %2").arg(value, key);
+                *error = QStringLiteral("--node %1: two nodes with the address %2").arg(value, key);
                 return false;
             }
             addresses.insert(key);
             options.nodes.append(node);
-        } else if (option == QLatin1String("--log")) {
+        } else if (name == u"log") {
             if (value.isEmpty()) {
-                error = QStringLiteral("--log needs a file name");
+                *error = QStringLiteral("--log needs a file name");
                 return false;
             }
             options.logPath = value;
-        } else if (option == QLatin1String("--silent-after")) {
+        } else if (name == u"silent-after") {
             if (!_ParseSilentAfter(value, silences, error))
                 return false;
         } else if (!_ParseReportEvery(value, options.reportEveryMs, error)) {
             return false;
         }
     }
+    if (readable < arguments.size()) {
+        *error = QStringLiteral("unknown argument \"%1\" (see --help)").arg(arguments[readable]);
+        return false;
+    }
+
     if (options.interfaceName.isEmpty()) {
-        error = QStringLiteral("--interface is missing (see --help)");
+        *error = QStringLiteral("--interface is missing (see --help)");
         return false;
     }
     if (options.nodes.isEmpty()) {
-        error = QStringLiteral("no --node given (see --help)");
+        *error = QStringLiteral("no --node given (see --help)");
         return false;
     }
     for (const QPair<QHostAddress, int> &silence : std::as_const(silences)) {
@@ -174,7 +213,8 @@ bool _ParseSimOptions(const QStringList &arguments, SimOptions_t &options, QStri
             std::find_if(options.nodes.begin(), options.nodes.end(),
                          [&silence](const NodeOption_t &n) { return n.address == silence.first; });
         if (node == options.nodes.end()) {
-            error = QStringLiteral("--silent-after: no --node at %1").arg(silence.first.toString());
+            *error =
+                QStringLiteral("--silent-after: no --node at %1").arg(silence.first.toString());
             return false;
         }
         node->silentAfterMs = silence.second;

@@ -26,7 +26,7 @@ struct SimOptions_t {
 };
 
 // Reads the arguments after the program name. On a bad argument it returns
-// false with a one-line reason in `error`.
-bool _ParseSimOptions(const QStringList &arguments, SimOptions_t &options, QString &error);
+// false with a one-line reason in `error`; --help sets `help`.
+bool _ParseSimOptions(const QStringList &arguments, SimOptions_t &options, QString *error);
 
 QString _SimHelpText();

@@ -25,7 +25,7 @@ int main(int argc, char *argv[]) {
 
     SimOptions_t options;
     QString error;
-    if (!_ParseSimOptions(application.arguments().mid(1), options, error))
+    if (!_ParseSimOptions(application.arguments().mid(1), options, &error))
         return _Fail(BadArgument, error);
     if (options.help) {
         std::fputs(qPrintable(_SimHelpText()), stdout);

@@ -273,7 +273,7 @@ void TestSim::options() {
     QFETCH(QString, error);
     SimOptions_t options;
     QString reason;
-    const bool accepted = _ParseSimOptions(arguments, options, reason);
+    const bool accepted = _ParseSimOptions(arguments, options, &reason);
     QVERIFY2(accepted == error.isEmpty(), qPrintable(reason));
     if (!accepted) {
         QVERIFY2(reason.contains(error), qPrintable(reason));
@@ -287,7 +287,7 @@ void TestSim::optionsReadNodes() {
     QVERIFY(_ParseSimOptions({"--interface", "t36sim0", "--node", "bright2@FE80::13", "--node",
                               "blinds@fe80::15=Bedroom = east", "--report-every", "2.5",
                               "--silent-after", "0.5@fe80::15"},
-                             options, error));
+                             options, &error));
     QCOMPARE(options.interfaceName, QStringLiteral("t36sim0"));
     QCOMPARE(options.reportEveryMs, 2500);
     QCOMPARE(options.nodes.size(), 2);
