@@ -2,9 +2,9 @@
 #include "panels/ItemView.h"
 
 #include "app/MainWindow.h"
+#include "panels/AccessibleEvents.h"
 #include "panels/Contrast.h"
 #include "panels/NodeNameLabel.h"
-#include "panels/PanelAccessible.h"
 #include "panels/PanelGrid.h"
 #include "panels/PanelMark.h"
 
@@ -113,7 +113,6 @@ ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     , look(look) {
     // The scope is fixed now: a later change of interface leaves this panel alone.
     nodeAddress.setScopeId(pMainWindow->_InterfaceName());
-    PanelAccessible_t::_Install();
 
     setLayout(grid);
     setFixedHeight(look.fixedHeight);
@@ -258,7 +257,7 @@ void ItemView_t::_ShowLiveness() {
         notAnswering ? QPalette::PlaceholderText : QPalette::WindowText;
     nameLabel->setForegroundRole(role);
     addressLabel->setForegroundRole(role);
-    PanelAccessible_t::_DescriptionChanged(this);
+    AccessibleEvents::_DescriptionChanged(this);
 }
 
 bool ItemView_t::_TellsLiveness(const QWidget *child) const {

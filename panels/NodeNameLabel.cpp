@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panels/NodeNameLabel.h"
 
-#include "panels/PanelAccessible.h"
+#include "panels/AccessibleEvents.h"
 
 NodeNameLabel_t::NodeNameLabel_t(QWidget *panel)
     : QLabel(panel) {
@@ -12,5 +12,5 @@ void NodeNameLabel_t::setText(const QString &name) {
     if (name == text())
         return;
     QLabel::setText(name);
-    PanelAccessible_t::_NameChanged(parentWidget());
+    AccessibleEvents::_NameChanged(parentWidget());
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panels/PanelAccessible.h"
 
-#include "protocol/Clock.h"
 #include "panels/ItemView.h"
 #include "panels/LivenessText.h"
+#include "protocol/Clock.h"
 
 namespace {
 
@@ -42,20 +42,4 @@ void PanelAccessible_t::_Install() {
         return;
     QAccessible::installFactory(&_PanelInterface);
     installed = true;
-}
-
-void PanelAccessible_t::_DescriptionChanged(ItemView_t *panel) {
-    if (!QAccessible::isActive())
-        return;
-    QAccessibleEvent event(panel, QAccessible::DescriptionChanged);
-    QAccessible::updateAccessibility(&event);
-}
-
-// Even unheard, an event would make and keep an accessible object for every
-// panel: both are posted only while assistive technology listens.
-void PanelAccessible_t::_NameChanged(QWidget *panel) {
-    if (!QAccessible::isActive())
-        return;
-    QAccessibleEvent event(panel, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&event);
 }

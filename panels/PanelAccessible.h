@@ -15,10 +15,7 @@ public:
 
     QString text(QAccessible::Text t) const override;
 
-    // Makes every panel's accessible interface one of these; once per program.
+    // Makes every panel's accessible interface one of these; the window
+    // calls it at start, and later calls do nothing.
     static void _Install();
-    // Screen readers keep a description once read: tells them it changed.
-    static void _DescriptionChanged(ItemView_t *panel);
-    // Tells a screen reader, if one listens, that the panel's name changed.
-    static void _NameChanged(QWidget *panel);
 };
