@@ -14,7 +14,7 @@ constexpr int PowerLabelWidth = 100;
 } // namespace
 
 ADPlugView_t::ADPlugView_t(const QHostAddress &sender, const QByteArray &datagram)
-    : ItemView_t(sender, {"ADPlug", 105, 5, 3})
+    : ItemView_t(sender, {Ternix36::TitleWord(Ternix36::KindADPlug), 105, 5, 3})
     , onPalette(_TitlePalette(Qt::yellow))
     , offPalette(_TitlePalette(Qt::gray)) {
     switchButton = new QPushButton(tr("Switch"));

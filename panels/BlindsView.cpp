@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 BlindsView_t::BlindsView_t(const QHostAddress &sender, const QByteArray &datagram)
-    : ItemView_t(sender, {"Blinds", 105, 5, 3})
+    : ItemView_t(sender, {Ternix36::TitleWord(Ternix36::KindBlinds), 105, 5, 3})
     , upPalette(_TitlePalette(Qt::green))
     , downPalette(_TitlePalette(Qt::red))
     , offPalette(_TitlePalette(Qt::gray)) {

@@ -27,7 +27,7 @@ QLineEdit *_Field() {
 } // namespace
 
 BrightView_t::BrightView_t(const QHostAddress &sender, const QByteArray &datagram)
-    : ItemView_t(sender, {"Bright", 115, 8, 4}) {
+    : ItemView_t(sender, {Ternix36::TitleWord(Ternix36::KindBright), 115, 8, 4}) {
     pollButton = new QPushButton(tr("Poll"));
     _FixSize(pollButton, {60, 60});
     brightnessLabel = _CentredLabel();

@@ -10,7 +10,7 @@
 #include <QTimer>
 
 DimmerView_t::DimmerView_t(const QHostAddress &sender, const QByteArray &datagram)
-    : ItemView_t(sender, {"Dimmer", 115, 8, 4})
+    : ItemView_t(sender, {Ternix36::TitleWord(Ternix36::KindDimmer), 115, 8, 4})
     , limiter(this, DimmerWire_t::LevelIntervalMs, [this](int level) { _SendLevel(level); }) {
     levelLabel = _CentredLabel();
     slider = new QSlider(Qt::Horizontal);

@@ -119,7 +119,7 @@ ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     setBackgroundRole(QPalette::Light);
     setAutoFillBackground(true);
 
-    titleLabel = _CentredLabel(QStringLiteral("TERNIX36 ") + QLatin1String(look.kindWord));
+    titleLabel = _CentredLabel(Ternix36::_Title(look.kindWord));
     titleLabel->setBackgroundRole(QPalette::Window);
     titleLabel->setAutoFillBackground(true);
     nameLabel = new NodeNameLabel_t(this);

@@ -3,6 +3,7 @@
 
 #include "panels/NodeNameLabel.h"
 #include "protocol/Liveness.h"
+#include "protocol/NodeKinds.h"
 
 #include <QFrame>
 #include <QHostAddress>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panels/PanelToolTip.h"
 
-#include "protocol/Clock.h"
 #include "panels/ItemView.h"
 #include "panels/LivenessText.h"
+#include "protocol/Clock.h"
 
 #include <QHelpEvent>
 #include <QToolTip>

@@ -10,7 +10,7 @@
 #include <QPushButton>
 
 PlugView_t::PlugView_t(const QHostAddress &sender, const QByteArray &datagram)
-    : ItemView_t(sender, {"Plug", 105, 5, 3})
+    : ItemView_t(sender, {Ternix36::TitleWord(Ternix36::KindPlug), 105, 5, 3})
     , onPalette(_TitlePalette(Qt::yellow))
     , offPalette(_TitlePalette(Qt::gray)) {
     switchButton = new QPushButton(tr("Switch"));

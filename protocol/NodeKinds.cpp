@@ -3,8 +3,8 @@
 
 namespace Ternix36 {
 
-QString _Title(NodeKind kind) {
-    return QStringLiteral("TERNIX36 ") + QLatin1String(_FindKind(kind)->titleWord);
+QString _Title(const char *titleWord) {
+    return QStringLiteral("TERNIX36 ") + QLatin1String(titleWord);
 }
 
 } // namespace Ternix36

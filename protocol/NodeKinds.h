@@ -42,7 +42,14 @@ constexpr quint16 CommandPort(NodeKind kind) {
     return _FindKind(kind)->commandPort;
 }
 
+constexpr const char *TitleWord(NodeKind kind) {
+    return _FindKind(kind)->titleWord;
+}
+
 // "TERNIX36 Plug": a panel's title, and the model of a bridge's device.
-QString _Title(NodeKind kind);
+QString _Title(const char *titleWord);
+inline QString _Title(NodeKind kind) {
+    return _Title(TitleWord(kind));
+}
 
 } // namespace Ternix36
