@@ -2,20 +2,16 @@
 #include "panels/ItemView.h"
 
 #include "app/MainWindow.h"
-#include "panels/Contrast.h"
 #include "panels/NodeNameLabel.h"
 #include "panels/PanelAccessible.h"
 #include "panels/PanelGrid.h"
 #include "panels/PanelMark.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QBrush>
 #include <QEvent>
 #include <QFont>
 #include <QFontMetrics>
 #include <QGridLayout>
-#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
@@ -24,11 +20,6 @@
 namespace {
 constexpr Qt::Alignment Centred = Qt::AlignHCenter | Qt::AlignVCenter;
 constexpr int EmptyFrameSide = 70;
-constexpr QPalette::ColorGroup Groups[] = {QPalette::Active, QPalette::Inactive,
-                                           QPalette::Disabled};
-// The groups whose text must be read. Disabled text is meant to stand back,
-// and keeps the desktop's colour.
-constexpr QPalette::ColorGroup ReadGroups[] = {QPalette::Active, QPalette::Inactive};
 // Letters from the top of an "l" to the foot of a "g": what a row must hold
 // for its text to lose none of them.
 const QString InkSample = QStringLiteral("lg0");
@@ -96,15 +87,6 @@ int _RowNeed(const QWidget *widget, bool wholeLines) {
                           : _MeasureText(widget, InkSample).inkHeight;
     return wholeLines ? widget->minimumSizeHint().height() : 0;
 }
-
-void _SetOwnWindowText(QWidget *widget, const QPalette &colours) {
-    bool same = true;
-    for (QPalette::ColorGroup group : ReadGroups)
-        same = same && widget->palette().color(group, QPalette::WindowText) ==
-                           colours.color(group, QPalette::WindowText);
-    if (!same)
-        widget->setPalette(colours);
-}
 } // namespace
 
 ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
@@ -144,57 +126,6 @@ void ItemView_t::_PlaceCommonFrame() {
     grid->addWidget(addressLabel, look.addressRow, 1, 1, 1);
 }
 
-QPalette ItemView_t::_TitlePalette(Qt::GlobalColor colour) {
-    // It sets nothing else, so one per colour, implicitly shared, serves
-    // every panel; the desktop's palette gives the rest when it is shown.
-    static QHash<int, QPalette> made;
-    const auto found = made.constFind(colour);
-    if (found != made.constEnd())
-        return *found;
-
-    QPalette titlePalette;
-    const QColor bar(colour);
-    const QBrush brush(bar, Qt::SolidPattern);
-    const QBrush text(_ReadableOn(Qt::black, bar));
-    for (QPalette::ColorGroup group : Groups) {
-        titlePalette.setBrush(group, QPalette::Window, brush);
-        titlePalette.setBrush(group, QPalette::WindowText, text);
-    }
-    made.insert(colour, titlePalette);
-    return titlePalette;
-}
-
-const QPalette &ItemView_t::_WholeTitlePalette(const QPalette &titlePalette) {
-    // Every role set: a label given such a palette shares it with every other
-    // title of that colour, where one that sets two roles would resolve a
-    // palette of its own. The rest comes from the desktop's palette, and is
-    // made again when that changes.
-    static qint64 desktopKey = 0;
-    static QHash<qint64, QPalette> made;
-    const QPalette desktop = QApplication::palette("QLabel");
-    if (desktop.cacheKey() != desktopKey) {
-        made.clear();
-        desktopKey = desktop.cacheKey();
-    }
-    auto found = made.find(titlePalette.cacheKey());
-    if (found == made.end()) {
-        QPalette whole = titlePalette.resolve(desktop);
-        for (int role = 0; role < QPalette::NColorRoles; ++role)
-            for (QPalette::ColorGroup group : Groups)
-                whole.setBrush(group, QPalette::ColorRole(role),
-                               whole.brush(group, QPalette::ColorRole(role)));
-        found = made.insert(titlePalette.cacheKey(), whole);
-    }
-    return *found;
-}
-
-void ItemView_t::_ShowTitlePalette(const QPalette &titlePalette) {
-    if (&titlePalette == shownTitlePalette)
-        return;
-    titleLabel->setPalette(_WholeTitlePalette(titlePalette));
-    shownTitlePalette = &titlePalette;
-}
-
 QFont ItemView_t::_ValueFont(const QLabel *label) {
     QFont font = label->font();
     font.setWeight(QFont::Bold);
@@ -222,7 +153,7 @@ QLabel *ItemView_t::_Caption(const QString &text) {
     QLabel *caption = _CentredLabel(text);
     caption->setBackgroundRole(QPalette::Midlight);
     caption->setAutoFillBackground(true);
-    captions.append(caption);
+    textColours._AddCaption(caption);
     return caption;
 }
 
@@ -313,7 +244,7 @@ void ItemView_t::_SendCommand(const QByteArray &command, quint16 port) {
 void ItemView_t::_FitToDesktop() {
     fitted = true;
     _FitToFont();
-    _FollowPalette();
+    textColours._FollowDesktop(this, titleLabel);
 }
 
 bool ItemView_t::event(QEvent *event) {
@@ -329,7 +260,7 @@ bool ItemView_t::event(QEvent *event) {
         break;
     case QEvent::PaletteChange:
     case QEvent::ApplicationPaletteChange:
-        _FollowPalette();
+        textColours._FollowDesktop(this, titleLabel);
         break;
     default:
         break;
@@ -408,59 +339,4 @@ int ItemView_t::_GridHeight(bool wholeLines) const {
     }
     const QMargins margins = grid->contentsMargins() + contentsMargins();
     return height + spacing * qMax(0, usedRows - 1) + margins.top() + margins.bottom();
-}
-
-void ItemView_t::_FollowPalette() {
-    // The window text that the desktop gives the panel, before any of its own.
-    const QPalette desktop =
-        parentWidget() ? parentWidget()->palette() : QApplication::palette(this);
-    const DesktopText_t &text = _DesktopText(desktop);
-    // Set only where the desktop's own text does not do: under a palette that
-    // reads well nothing is set, and everything follows the desktop as before.
-    const auto follow = [](QWidget *widget, const QPalette &colours, bool own) {
-        if (own)
-            _SetOwnWindowText(widget, colours);
-        else if (widget->testAttribute(Qt::WA_SetPalette))
-            widget->setPalette(QPalette());
-    };
-    follow(this, text.onLight, text.ownOnLight);
-    for (QLabel *caption : std::as_const(captions))
-        follow(caption, text.onMidlight, text.ownOnMidlight);
-    // A title bar of the default window colour; the coloured ones bring their
-    // text, and the rest of their palette follows the desktop's.
-    if (!shownTitlePalette)
-        follow(titleLabel, text.onWindow, text.ownOnWindow);
-    else // Qt leaves an unchanged palette alone
-        titleLabel->setPalette(_WholeTitlePalette(*shownTitlePalette));
-}
-
-const ItemView_t::DesktopText_t &ItemView_t::_DesktopText(const QPalette &desktop) {
-    // Worked out once for all panels under one palette: a palette made for
-    // every panel, and dropped, would leave the heap in pieces.
-    static qint64 desktopKey = 0;
-    static DesktopText_t text;
-    if (desktop.cacheKey() == desktopKey)
-        return text;
-    desktopKey = desktop.cacheKey();
-    text = DesktopText_t();
-    for (QPalette::ColorGroup group : ReadGroups) {
-        const QColor own = desktop.color(group, QPalette::WindowText);
-        text.onLight.setColor(group, QPalette::WindowText,
-                              _ReadableOn(own, desktop.color(group, QPalette::Light)));
-        text.onMidlight.setColor(group, QPalette::WindowText,
-                                 _ReadableOn(own, desktop.color(group, QPalette::Midlight)));
-        text.onWindow.setColor(group, QPalette::WindowText,
-                               _ReadableOn(own, desktop.color(group, QPalette::Window)));
-    }
-    const auto differs = [](const QPalette &colours, const QPalette &natural) {
-        bool differs = false;
-        for (QPalette::ColorGroup group : ReadGroups)
-            differs = differs || colours.color(group, QPalette::WindowText) !=
-                                     natural.color(group, QPalette::WindowText);
-        return differs;
-    };
-    text.ownOnLight = differs(text.onLight, desktop);
-    text.ownOnMidlight = differs(text.onMidlight, text.onLight);
-    text.ownOnWindow = differs(text.onWindow, text.onLight);
-    return text;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "panels/NodeNameLabel.h"
+#include "panels/PanelPalette.h"
 #include "protocol/Liveness.h"
 
 #include <QFrame>
@@ -24,11 +25,9 @@ class PanelMark_t;
 //
 // Its fixed sizes are those of the default font. At a larger desktop font, or
 // a larger scale, they are least sizes: a widget whose text needs more grows,
-// and so does the panel's height when its rows need it. Under a desktop
-// palette whose window text would be hard to read on the panel's light
-// background, the captions' midlight or the title bar, that text turns black
-// or white. Both are worked out when the font, style or palette changes,
-// never for a report.
+// and so does the panel's height when its rows need it. Its texts' colours
+// follow the desktop's palette (PanelPalette_t). Both are worked out when the
+// font, style or palette changes, never for a report.
 class ItemView_t : public QFrame {
 public:
     ~ItemView_t() override;
@@ -73,12 +72,13 @@ protected:
 
     void _PlaceCommonFrame();
 
-    // A palette that sets the window brush to the given colour and the window
-    // text to black or white, whichever reads better on it; set on the title
-    // label it colours the title bar, and every other role follows the panel.
-    static QPalette _TitlePalette(Qt::GlobalColor colour);
-    // Shows one of the panel's title palettes on its title bar.
-    void _ShowTitlePalette(const QPalette &titlePalette);
+    // Title palettes, made and shown as PanelPalette_t makes and shows them.
+    static QPalette _TitlePalette(Qt::GlobalColor colour) {
+        return PanelPalette_t::_TitlePalette(colour);
+    }
+    void _ShowTitlePalette(const QPalette &titlePalette) {
+        textColours._ShowTitlePalette(titleLabel, titlePalette);
+    }
     // Bold at twice the label's point size: the font of the big values.
     static QFont _ValueFont(const QLabel *label);
     // Gives the labels the value font, now and whenever the font changes.
@@ -124,27 +124,13 @@ private:
         QSize least;
     };
 
-    // The window text of the panel, its captions and a plain title bar under
-    // one desktop palette, and whether each differs from what it inherits.
-    struct DesktopText_t {
-        QPalette onLight, onMidlight, onWindow;
-        bool ownOnLight = false, ownOnMidlight = false, ownOnWindow = false;
-    };
-
     void _FitToFont();
-    void _FollowPalette();
-    static const DesktopText_t &_DesktopText(const QPalette &desktop);
-    // The title palette with every other role taken from the desktop's.
-    static const QPalette &_WholeTitlePalette(const QPalette &titlePalette);
     // The height the grid takes when each row holds its widgets' letters
     // (`wholeLines` false) or their whole lines and fixed sizes (true).
     int _GridHeight(bool wholeLines) const;
 
     QList<FixedSize_t> fixedSizes;
     QList<QLabel *> valueLabels;
-    QList<QLabel *> captions;
+    PanelPalette_t textColours;
     bool fitted = false; // the panel is complete: its sizes follow the font
-    // Setting a palette, even the one already shown, makes Qt resolve and
-    // pass it on to the label again: done only when the colour changes.
-    const QPalette *shownTitlePalette = nullptr;
 };
