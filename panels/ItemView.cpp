@@ -6,6 +6,7 @@
 #include "panels/PanelAccessible.h"
 #include "panels/PanelGrid.h"
 #include "panels/PanelMark.h"
+#include "panels/TextMeasure.h"
 
 #include <QAbstractButton>
 #include <QEvent>
@@ -27,35 +28,6 @@ const QString InkSample = QStringLiteral("lg0");
 const QString FieldSample = QStringLiteral("65535");
 // QLineEdit's own room between its frame and its text, on either side.
 constexpr int FieldTextMargin = 2;
-
-struct TextSize_t {
-    int advance;
-    int inkHeight;
-};
-
-// The panels measure the same few texts in the same few fonts; shaping them
-// again for every panel would cost time, and leave the heap in pieces.
-TextSize_t _MeasureText(const QWidget *widget, const QString &text) {
-    struct Known_t {
-        QFont font;
-        int dpi;
-        QString text;
-        TextSize_t size;
-    };
-    static QList<Known_t> known;
-    const QFont font = widget->font();
-    const int dpi = widget->logicalDpiY();
-    for (const Known_t &entry : std::as_const(known))
-        if (entry.dpi == dpi && entry.text == text && entry.font == font)
-            return entry.size;
-    if (known.size() >= 64) // fonts changed many times: start again
-        known.clear();
-    const QFontMetrics metrics = widget->fontMetrics();
-    const TextSize_t size{metrics.horizontalAdvance(text),
-                          metrics.tightBoundingRect(text).height()};
-    known.append({font, dpi, text, size});
-    return size;
-}
 
 // What the widget's text needs; zero where the grid alone decides.
 QSize _TextNeed(QWidget *widget) {
