@@ -21,9 +21,6 @@
 namespace {
 constexpr Qt::Alignment Centred = Qt::AlignHCenter | Qt::AlignVCenter;
 constexpr int EmptyFrameSide = 70;
-// Letters from the top of an "l" to the foot of a "g": what a row must hold
-// for its text to lose none of them.
-const QString InkSample = QStringLiteral("lg0");
 // A field keeps room for the largest interval, whatever the font.
 const QString FieldSample = QStringLiteral("65535");
 // QLineEdit's own room between its frame and its text, on either side.
@@ -47,17 +44,6 @@ QSize _TextNeed(QWidget *widget) {
                      0);
     }
     return QSize();
-}
-
-// What a widget asks of the rows it stands in.
-int _RowNeed(const QWidget *widget, bool wholeLines) {
-    const bool fixedHeight = widget->minimumHeight() == widget->maximumHeight();
-    if (fixedHeight)
-        return wholeLines ? widget->minimumHeight() : 0;
-    if (qobject_cast<const QLabel *>(widget) || qobject_cast<const QLineEdit *>(widget))
-        return wholeLines ? widget->fontMetrics().height()
-                          : _MeasureText(widget, InkSample).inkHeight;
-    return wholeLines ? widget->minimumSizeHint().height() : 0;
 }
 } // namespace
 
@@ -264,51 +250,10 @@ void ItemView_t::_FitToFont() {
     // hold its letters does the panel grow, so that every row holds its whole
     // lines and its fixed widgets.
     int height = look.fixedHeight;
-    if (_GridHeight(false) > height)
-        height = qMax(height, _GridHeight(true));
+    if (grid->_Height(false) > height)
+        height = qMax(height, grid->_Height(true));
     if (height != minimumHeight()) {
         grid->invalidate(); // so that the column measures this panel again
         setFixedHeight(height);
     }
-}
-
-int ItemView_t::_GridHeight(bool wholeLines) const {
-    const int rows = grid->rowCount();
-    const int spacing = qMax(0, grid->verticalSpacing());
-    QList<int> heights(rows, 0);
-    QList<bool> used(rows, false);
-    struct Spanning_t {
-        int row, span, need;
-    };
-    QList<Spanning_t> spanning;
-    for (int i = 0; i < grid->count(); ++i) {
-        const QWidget *widget = grid->itemAt(i)->widget();
-        if (!widget)
-            continue;
-        int row, column, rowSpan, columnSpan;
-        grid->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
-        for (int r = row; r < row + rowSpan; ++r)
-            used[r] = true;
-        const int need = _RowNeed(widget, wholeLines);
-        if (rowSpan == 1)
-            heights[row] = qMax(heights[row], need);
-        else
-            spanning.append({row, rowSpan, need});
-    }
-    // A widget over several rows takes what they lack from the last of them.
-    for (const Spanning_t &item : std::as_const(spanning)) {
-        int have = spacing * (item.span - 1);
-        for (int r = item.row; r < item.row + item.span; ++r)
-            have += heights[r];
-        if (have < item.need)
-            heights[item.row + item.span - 1] += item.need - have;
-    }
-    int height = 0;
-    int usedRows = 0;
-    for (int r = 0; r < rows; ++r) {
-        height += heights[r];
-        usedRows += used[r] ? 1 : 0;
-    }
-    const QMargins margins = grid->contentsMargins() + contentsMargins();
-    return height + spacing * qMax(0, usedRows - 1) + margins.top() + margins.bottom();
 }

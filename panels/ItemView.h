@@ -2,6 +2,7 @@
 #pragma once
 
 #include "panels/NodeNameLabel.h"
+#include "panels/PanelGrid.h"
 #include "panels/PanelPalette.h"
 #include "protocol/Liveness.h"
 
@@ -13,7 +14,6 @@
 
 class QByteArray;
 class QFont;
-class QGridLayout;
 class QLabel;
 class PanelMark_t;
 
@@ -106,7 +106,7 @@ protected:
     void _SendCommand(const QByteArray &command, quint16 port);
 
     QHostAddress nodeAddress;
-    QGridLayout *grid;
+    PanelGrid_t *grid;
     QLabel *titleLabel;
     NodeNameLabel_t *nameLabel;
     QLabel *addressLabel;
@@ -125,9 +125,6 @@ private:
     };
 
     void _FitToFont();
-    // The height the grid takes when each row holds its widgets' letters
-    // (`wholeLines` false) or their whole lines and fixed sizes (true).
-    int _GridHeight(bool wholeLines) const;
 
     QList<FixedSize_t> fixedSizes;
     QList<QLabel *> valueLabels;
