@@ -2,6 +2,7 @@
 #pragma once
 
 #include "panels/NodeNameLabel.h"
+#include "panels/PanelFit.h"
 #include "panels/PanelGrid.h"
 #include "panels/PanelPalette.h"
 #include "protocol/Liveness.h"
@@ -13,7 +14,6 @@
 #include <QSize>
 
 class QByteArray;
-class QFont;
 class QLabel;
 class PanelMark_t;
 
@@ -23,11 +23,9 @@ class PanelMark_t;
 // The base also builds the frame that every panel shares (title, name and
 // address labels, the empty 70 x 70 frame) and sends the panel's commands.
 //
-// Its fixed sizes are those of the default font. At a larger desktop font, or
-// a larger scale, they are least sizes: a widget whose text needs more grows,
-// and so does the panel's height when its rows need it. Its texts' colours
-// follow the desktop's palette (PanelPalette_t). Both are worked out when the
-// font, style or palette changes, never for a report.
+// Its sizes follow the desktop's font (PanelFit_t), its texts' colours the
+// desktop's palette (PanelPalette_t). Both are worked out when the font,
+// style or palette changes, never for a report.
 class ItemView_t : public QFrame {
 public:
     ~ItemView_t() override;
@@ -79,10 +77,13 @@ protected:
     void _ShowTitlePalette(const QPalette &titlePalette) {
         textColours._ShowTitlePalette(titleLabel, titlePalette);
     }
-    // Bold at twice the label's point size: the font of the big values.
-    static QFont _ValueFont(const QLabel *label);
-    // Gives the labels the value font, now and whenever the font changes.
-    void _UseValueFont(const QList<QLabel *> &labels);
+    // The value font, fixed sizes and fitted texts, which follow the
+    // desktop's font as PanelFit_t makes them.
+    void _UseValueFont(const QList<QLabel *> &labels) { fitting._UseValueFont(labels); }
+    void _FixSize(QWidget *widget, QSize size) { fitting._FixSize(widget, size); }
+    static void _SetFittedText(QLabel *label, const QString &text, int width) {
+        PanelFit_t::_SetFittedText(label, text, width);
+    }
     // Labels and frames are made as the panel's children: a widget made
     // without a parent is a window until it is placed, and Qt keeps what it
     // learnt of it as a window for good, a few hundred bytes a widget. The
@@ -91,16 +92,9 @@ protected:
     QLabel *_CentredLabel(const QString &text = QString());
     // The small filled captions under the values ("Real", "Brightness"...).
     QLabel *_Caption(const QString &text);
-    // Fixes the widget's size (a zero height leaves the height free) at the
-    // default font; at a larger font it is the least size the widget takes.
-    void _FixSize(QWidget *widget, QSize size);
     // Sizes and colours for the font and palette now in force; the panel
     // calls it once all its widgets are placed, before its first report.
     void _FitToDesktop();
-    // Sets the text of a value label of the given fixed width. A text wider
-    // than that widens the label instead: centred and clipped, it would lose
-    // its first digit or its sign and show another number.
-    static void _SetFittedText(QLabel *label, const QString &text, int width);
 
     // One datagram to the node, from a socket that lives for this call only.
     void _SendCommand(const QByteArray &command, quint16 port);
@@ -119,15 +113,7 @@ private:
     Liveness_t liveness;
     QFrame *emptyFrame = nullptr;
     PanelMark_t *mark = nullptr; // made when first needed
-    struct FixedSize_t {
-        QWidget *widget;
-        QSize least;
-    };
-
-    void _FitToFont();
-
-    QList<FixedSize_t> fixedSizes;
-    QList<QLabel *> valueLabels;
+    PanelFit_t fitting;
     PanelPalette_t textColours;
     bool fitted = false; // the panel is complete: its sizes follow the font
 };
