@@ -3,108 +3,17 @@
 
 #include "app/MainWindow.h"
 #include "panels/AccessibleEvents.h"
-#include "panels/Contrast.h"
 #include "panels/NodeNameLabel.h"
 #include "panels/PanelGrid.h"
 #include "panels/PanelMark.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QBrush>
 #include <QEvent>
-#include <QFont>
-#include <QFontMetrics>
-#include <QGridLayout>
-#include <QHash>
 #include <QLabel>
-#include <QLineEdit>
-#include <QStyle>
 #include <QUdpSocket>
 
 namespace {
 constexpr Qt::Alignment Centred = Qt::AlignHCenter | Qt::AlignVCenter;
 constexpr int EmptyFrameSide = 70;
-constexpr QPalette::ColorGroup Groups[] = {QPalette::Active, QPalette::Inactive,
-                                           QPalette::Disabled};
-// The groups whose text must be read. Disabled text is meant to stand back,
-// and keeps the desktop's colour.
-constexpr QPalette::ColorGroup ReadGroups[] = {QPalette::Active, QPalette::Inactive};
-// Letters from the top of an "l" to the foot of a "g": what a row must hold
-// for its text to lose none of them.
-const QString InkSample = QStringLiteral("lg0");
-// A field keeps room for the largest interval, whatever the font.
-const QString FieldSample = QStringLiteral("65535");
-// QLineEdit's own room between its frame and its text, on either side.
-constexpr int FieldTextMargin = 2;
-
-struct TextSize_t {
-    int advance;
-    int inkHeight;
-};
-
-// The panels measure the same few texts in the same few fonts; shaping them
-// again for every panel would cost time, and leave the heap in pieces.
-TextSize_t _MeasureText(const QWidget *widget, const QString &text) {
-    struct Known_t {
-        QFont font;
-        int dpi;
-        QString text;
-        TextSize_t size;
-    };
-    static QList<Known_t> known;
-    const QFont font = widget->font();
-    const int dpi = widget->logicalDpiY();
-    for (const Known_t &entry : std::as_const(known))
-        if (entry.dpi == dpi && entry.text == text && entry.font == font)
-            return entry.size;
-    if (known.size() >= 64) // fonts changed many times: start again
-        known.clear();
-    const QFontMetrics metrics = widget->fontMetrics();
-    const TextSize_t size{metrics.horizontalAdvance(text),
-                          metrics.tightBoundingRect(text).height()};
-    known.append({font, dpi, text, size});
-    return size;
-}
-
-// What the widget's text needs; zero where the grid alone decides.
-QSize _TextNeed(QWidget *widget) {
-    const QFontMetrics metrics = widget->fontMetrics();
-    const int frame = widget->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, widget);
-    if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
-        QString text = button->text();
-        if (text.contains(QLatin1Char('&')))
-            text.remove(QLatin1Char('&'));
-        return QSize(_MeasureText(widget, text).advance, metrics.height()) +
-               QSize(2 * frame, 2 * frame);
-    }
-    if (auto *field = qobject_cast<QLineEdit *>(widget)) {
-        const QMargins margins = field->textMargins();
-        return QSize(_MeasureText(widget, FieldSample).advance + margins.left() + margins.right() +
-                         2 * (frame + FieldTextMargin),
-                     0);
-    }
-    return QSize();
-}
-
-// What a widget asks of the rows it stands in.
-int _RowNeed(const QWidget *widget, bool wholeLines) {
-    const bool fixedHeight = widget->minimumHeight() == widget->maximumHeight();
-    if (fixedHeight)
-        return wholeLines ? widget->minimumHeight() : 0;
-    if (qobject_cast<const QLabel *>(widget) || qobject_cast<const QLineEdit *>(widget))
-        return wholeLines ? widget->fontMetrics().height()
-                          : _MeasureText(widget, InkSample).inkHeight;
-    return wholeLines ? widget->minimumSizeHint().height() : 0;
-}
-
-void _SetOwnWindowText(QWidget *widget, const QPalette &colours) {
-    bool same = true;
-    for (QPalette::ColorGroup group : ReadGroups)
-        same = same && widget->palette().color(group, QPalette::WindowText) ==
-                           colours.color(group, QPalette::WindowText);
-    if (!same)
-        widget->setPalette(colours);
-}
 } // namespace
 
 ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
@@ -126,7 +35,6 @@ ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     addressLabel = _CentredLabel(nodeAddress.toString().toLower());
 }
 
-ItemView_t::~ItemView_t() = default;
 
 void ItemView_t::_PlaceCommonFrame() {
     emptyFrame = new QFrame(this);
@@ -136,74 +44,6 @@ void ItemView_t::_PlaceCommonFrame() {
     grid->addWidget(emptyFrame, 0, 0, 4, 1);
     grid->addWidget(nameLabel, 1, 1, 2, 1);
     grid->addWidget(addressLabel, look.addressRow, 1, 1, 1);
-}
-
-QPalette ItemView_t::_TitlePalette(Qt::GlobalColor colour) {
-    // It sets nothing else, so one per colour, implicitly shared, serves
-    // every panel; the desktop's palette gives the rest when it is shown.
-    static QHash<int, QPalette> made;
-    const auto found = made.constFind(colour);
-    if (found != made.constEnd())
-        return *found;
-
-    QPalette titlePalette;
-    const QColor bar(colour);
-    const QBrush brush(bar, Qt::SolidPattern);
-    const QBrush text(_ReadableOn(Qt::black, bar));
-    for (QPalette::ColorGroup group : Groups) {
-        titlePalette.setBrush(group, QPalette::Window, brush);
-        titlePalette.setBrush(group, QPalette::WindowText, text);
-    }
-    made.insert(colour, titlePalette);
-    return titlePalette;
-}
-
-const QPalette &ItemView_t::_WholeTitlePalette(const QPalette &titlePalette) {
-    // Every role set: a label given such a palette shares it with every other
-    // title of that colour, where one that sets two roles would resolve a
-    // palette of its own. The rest comes from the desktop's palette, and is
-    // made again when that changes.
-    static qint64 desktopKey = 0;
-    static QHash<qint64, QPalette> made;
-    const QPalette desktop = QApplication::palette("QLabel");
-    if (desktop.cacheKey() != desktopKey) {
-        made.clear();
-        desktopKey = desktop.cacheKey();
-    }
-    auto found = made.find(titlePalette.cacheKey());
-    if (found == made.end()) {
-        QPalette whole = titlePalette.resolve(desktop);
-        for (int role = 0; role < QPalette::NColorRoles; ++role)
-            for (QPalette::ColorGroup group : Groups)
-                whole.setBrush(group, QPalette::ColorRole(role),
-                               whole.brush(group, QPalette::ColorRole(role)));
-        found = made.insert(titlePalette.cacheKey(), whole);
-    }
-    return *found;
-}
-
-void ItemView_t::_ShowTitlePalette(const QPalette &titlePalette) {
-    if (&titlePalette == shownTitlePalette)
-        return;
-    titleLabel->setPalette(_WholeTitlePalette(titlePalette));
-    shownTitlePalette = &titlePalette;
-}
-
-QFont ItemView_t::_ValueFont(const QLabel *label) {
-    QFont font = label->font();
-    font.setWeight(QFont::Bold);
-    if (font.pointSize() > 0)
-        font.setPointSize(font.pointSize() * 2);
-    else
-        font.setPixelSize(font.pixelSize() * 2);
-    return font;
-}
-
-void ItemView_t::_UseValueFont(const QList<QLabel *> &labels) {
-    const QFont valueFont = _ValueFont(labels.first());
-    for (QLabel *label : labels)
-        label->setFont(valueFont);
-    valueLabels.append(labels);
 }
 
 QLabel *ItemView_t::_CentredLabel(const QString &text) {
@@ -216,23 +56,8 @@ QLabel *ItemView_t::_Caption(const QString &text) {
     QLabel *caption = _CentredLabel(text);
     caption->setBackgroundRole(QPalette::Midlight);
     caption->setAutoFillBackground(true);
-    captions.append(caption);
+    textColours._AddCaption(caption);
     return caption;
-}
-
-void ItemView_t::_FixSize(QWidget *widget, QSize size) {
-    if (size.height() > 0)
-        widget->setFixedSize(size);
-    else
-        widget->setFixedWidth(size.width());
-    fixedSizes.append({widget, size});
-}
-
-void ItemView_t::_SetFittedText(QLabel *label, const QString &text, int width) {
-    label->setText(text);
-    // The label's size hint is at least its minimum width: measure it at its own.
-    label->setFixedWidth(width);
-    label->setFixedWidth(qMax(width, label->sizeHint().width()));
 }
 
 bool ItemView_t::_Heard(qint64 nowMs) {
@@ -306,8 +131,8 @@ void ItemView_t::_SendCommand(const QByteArray &command, quint16 port) {
 
 void ItemView_t::_FitToDesktop() {
     fitted = true;
-    _FitToFont();
-    _FollowPalette();
+    fitting._FitToFont(this, grid, titleLabel, look.fixedHeight);
+    textColours._FollowDesktop(this, titleLabel);
 }
 
 bool ItemView_t::event(QEvent *event) {
@@ -319,142 +144,14 @@ bool ItemView_t::event(QEvent *event) {
     case QEvent::FontChange:
     case QEvent::ApplicationFontChange:
     case QEvent::StyleChange:
-        _FitToFont();
+        fitting._FitToFont(this, grid, titleLabel, look.fixedHeight);
         break;
     case QEvent::PaletteChange:
     case QEvent::ApplicationPaletteChange:
-        _FollowPalette();
+        textColours._FollowDesktop(this, titleLabel);
         break;
     default:
         break;
     }
     return handled;
-}
-
-void ItemView_t::_FitToFont() {
-    if (!valueLabels.isEmpty()) {
-        // The title's font is never changed: it is the font a fresh label has.
-        const QFont valueFont = _ValueFont(titleLabel);
-        for (QLabel *label : std::as_const(valueLabels))
-            if (label->font() != valueFont)
-                label->setFont(valueFont);
-    }
-    for (const FixedSize_t &fixed : std::as_const(fixedSizes)) {
-        if (auto *label = qobject_cast<QLabel *>(fixed.widget)) {
-            _SetFittedText(label, label->text(), fixed.least.width());
-            continue;
-        }
-        const QSize size = fixed.least.expandedTo(_TextNeed(fixed.widget));
-        fixed.widget->setFixedWidth(size.width());
-        if (fixed.least.height() > 0)
-            fixed.widget->setFixedHeight(size.height());
-    }
-
-    // At the height that the panel's kind has, the grid shares out the rows
-    // as it can, as it does at the default font. Only when a row could not
-    // hold its letters does the panel grow, so that every row holds its whole
-    // lines and its fixed widgets.
-    int height = look.fixedHeight;
-    if (_GridHeight(false) > height)
-        height = qMax(height, _GridHeight(true));
-    if (height != minimumHeight()) {
-        grid->invalidate(); // so that the column measures this panel again
-        setFixedHeight(height);
-    }
-}
-
-int ItemView_t::_GridHeight(bool wholeLines) const {
-    const int rows = grid->rowCount();
-    const int spacing = qMax(0, grid->verticalSpacing());
-    QList<int> heights(rows, 0);
-    QList<bool> used(rows, false);
-    struct Spanning_t {
-        int row, span, need;
-    };
-    QList<Spanning_t> spanning;
-    for (int i = 0; i < grid->count(); ++i) {
-        const QWidget *widget = grid->itemAt(i)->widget();
-        if (!widget)
-            continue;
-        int row, column, rowSpan, columnSpan;
-        grid->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
-        for (int r = row; r < row + rowSpan; ++r)
-            used[r] = true;
-        const int need = _RowNeed(widget, wholeLines);
-        if (rowSpan == 1)
-            heights[row] = qMax(heights[row], need);
-        else
-            spanning.append({row, rowSpan, need});
-    }
-    // A widget over several rows takes what they lack from the last of them.
-    for (const Spanning_t &item : std::as_const(spanning)) {
-        int have = spacing * (item.span - 1);
-        for (int r = item.row; r < item.row + item.span; ++r)
-            have += heights[r];
-        if (have < item.need)
-            heights[item.row + item.span - 1] += item.need - have;
-    }
-    int height = 0;
-    int usedRows = 0;
-    for (int r = 0; r < rows; ++r) {
-        height += heights[r];
-        usedRows += used[r] ? 1 : 0;
-    }
-    const QMargins margins = grid->contentsMargins() + contentsMargins();
-    return height + spacing * qMax(0, usedRows - 1) + margins.top() + margins.bottom();
-}
-
-void ItemView_t::_FollowPalette() {
-    // The window text that the desktop gives the panel, before any of its own.
-    const QPalette desktop =
-        parentWidget() ? parentWidget()->palette() : QApplication::palette(this);
-    const DesktopText_t &text = _DesktopText(desktop);
-    // Set only where the desktop's own text does not do: under a palette that
-    // reads well nothing is set, and everything follows the desktop as before.
-    const auto follow = [](QWidget *widget, const QPalette &colours, bool own) {
-        if (own)
-            _SetOwnWindowText(widget, colours);
-        else if (widget->testAttribute(Qt::WA_SetPalette))
-            widget->setPalette(QPalette());
-    };
-    follow(this, text.onLight, text.ownOnLight);
-    for (QLabel *caption : std::as_const(captions))
-        follow(caption, text.onMidlight, text.ownOnMidlight);
-    // A title bar of the default window colour; the coloured ones bring their
-    // text, and the rest of their palette follows the desktop's.
-    if (!shownTitlePalette)
-        follow(titleLabel, text.onWindow, text.ownOnWindow);
-    else // Qt leaves an unchanged palette alone
-        titleLabel->setPalette(_WholeTitlePalette(*shownTitlePalette));
-}
-
-const ItemView_t::DesktopText_t &ItemView_t::_DesktopText(const QPalette &desktop) {
-    // Worked out once for all panels under one palette: a palette made for
-    // every panel, and dropped, would leave the heap in pieces.
-    static qint64 desktopKey = 0;
-    static DesktopText_t text;
-    if (desktop.cacheKey() == desktopKey)
-        return text;
-    desktopKey = desktop.cacheKey();
-    text = DesktopText_t();
-    for (QPalette::ColorGroup group : ReadGroups) {
-        const QColor own = desktop.color(group, QPalette::WindowText);
-        text.onLight.setColor(group, QPalette::WindowText,
-                              _ReadableOn(own, desktop.color(group, QPalette::Light)));
-        text.onMidlight.setColor(group, QPalette::WindowText,
-                                 _ReadableOn(own, desktop.color(group, QPalette::Midlight)));
-        text.onWindow.setColor(group, QPalette::WindowText,
-                               _ReadableOn(own, desktop.color(group, QPalette::Window)));
-    }
-    const auto differs = [](const QPalette &colours, const QPalette &natural) {
-        bool differs = false;
-        for (QPalette::ColorGroup group : ReadGroups)
-            differs = differs || colours.color(group, QPalette::WindowText) !=
-                                     natural.color(group, QPalette::WindowText);
-        return differs;
-    };
-    text.ownOnLight = differs(text.onLight, desktop);
-    text.ownOnMidlight = differs(text.onMidlight, text.onLight);
-    text.ownOnWindow = differs(text.onWindow, text.onLight);
-    return text;
 }

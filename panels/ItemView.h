@@ -2,6 +2,9 @@
 #pragma once
 
 #include "panels/NodeNameLabel.h"
+#include "panels/PanelFit.h"
+#include "panels/PanelGrid.h"
+#include "panels/PanelPalette.h"
 #include "protocol/Liveness.h"
 #include "protocol/NodeKinds.h"
 
@@ -12,8 +15,6 @@
 #include <QSize>
 
 class QByteArray;
-class QFont;
-class QGridLayout;
 class QLabel;
 class PanelMark_t;
 
@@ -23,16 +24,11 @@ class PanelMark_t;
 // The base also builds the frame that every panel shares (title, name and
 // address labels, the empty 70 x 70 frame) and sends the panel's commands.
 //
-// Its fixed sizes are those of the default font. At a larger desktop font, or
-// a larger scale, they are least sizes: a widget whose text needs more grows,
-// and so does the panel's height when its rows need it. Under a desktop
-// palette whose window text would be hard to read on the panel's light
-// background, the captions' midlight or the title bar, that text turns black
-// or white. Both are worked out when the font, style or palette changes,
-// never for a report.
+// Its sizes follow the desktop's font (PanelFit_t), its texts' colours the
+// desktop's palette (PanelPalette_t). Both are worked out when the font,
+// style or palette changes, never for a report.
 class ItemView_t : public QFrame {
 public:
-    ~ItemView_t() override;
 
     virtual void _DataRead(const QByteArray &datagram) = 0;
 
@@ -74,16 +70,20 @@ protected:
 
     void _PlaceCommonFrame();
 
-    // A palette that sets the window brush to the given colour and the window
-    // text to black or white, whichever reads better on it; set on the title
-    // label it colours the title bar, and every other role follows the panel.
-    static QPalette _TitlePalette(Qt::GlobalColor colour);
-    // Shows one of the panel's title palettes on its title bar.
-    void _ShowTitlePalette(const QPalette &titlePalette);
-    // Bold at twice the label's point size: the font of the big values.
-    static QFont _ValueFont(const QLabel *label);
-    // Gives the labels the value font, now and whenever the font changes.
-    void _UseValueFont(const QList<QLabel *> &labels);
+    // Title palettes, made and shown as PanelPalette_t makes and shows them.
+    static QPalette _TitlePalette(Qt::GlobalColor colour) {
+        return PanelPalette_t::_TitlePalette(colour);
+    }
+    void _ShowTitlePalette(const QPalette &titlePalette) {
+        textColours._ShowTitlePalette(titleLabel, titlePalette);
+    }
+    // The value font, fixed sizes and fitted texts, which follow the
+    // desktop's font as PanelFit_t makes them.
+    void _UseValueFont(const QList<QLabel *> &labels) { fitting._UseValueFont(labels); }
+    void _FixSize(QWidget *widget, QSize size) { fitting._FixSize(widget, size); }
+    static void _SetFittedText(QLabel *label, const QString &text, int width) {
+        PanelFit_t::_SetFittedText(label, text, width);
+    }
     // Labels and frames are made as the panel's children: a widget made
     // without a parent is a window until it is placed, and Qt keeps what it
     // learnt of it as a window for good, a few hundred bytes a widget. The
@@ -92,22 +92,15 @@ protected:
     QLabel *_CentredLabel(const QString &text = QString());
     // The small filled captions under the values ("Real", "Brightness"...).
     QLabel *_Caption(const QString &text);
-    // Fixes the widget's size (a zero height leaves the height free) at the
-    // default font; at a larger font it is the least size the widget takes.
-    void _FixSize(QWidget *widget, QSize size);
     // Sizes and colours for the font and palette now in force; the panel
     // calls it once all its widgets are placed, before its first report.
     void _FitToDesktop();
-    // Sets the text of a value label of the given fixed width. A text wider
-    // than that widens the label instead: centred and clipped, it would lose
-    // its first digit or its sign and show another number.
-    static void _SetFittedText(QLabel *label, const QString &text, int width);
 
     // One datagram to the node, from a socket that lives for this call only.
     void _SendCommand(const QByteArray &command, quint16 port);
 
     QHostAddress nodeAddress;
-    QGridLayout *grid;
+    PanelGrid_t *grid;
     QLabel *titleLabel;
     NodeNameLabel_t *nameLabel;
     QLabel *addressLabel;
@@ -120,32 +113,7 @@ private:
     Liveness_t liveness;
     QFrame *emptyFrame = nullptr;
     PanelMark_t *mark = nullptr; // made when first needed
-    struct FixedSize_t {
-        QWidget *widget;
-        QSize least;
-    };
-
-    // The window text of the panel, its captions and a plain title bar under
-    // one desktop palette, and whether each differs from what it inherits.
-    struct DesktopText_t {
-        QPalette onLight, onMidlight, onWindow;
-        bool ownOnLight = false, ownOnMidlight = false, ownOnWindow = false;
-    };
-
-    void _FitToFont();
-    void _FollowPalette();
-    static const DesktopText_t &_DesktopText(const QPalette &desktop);
-    // The title palette with every other role taken from the desktop's.
-    static const QPalette &_WholeTitlePalette(const QPalette &titlePalette);
-    // The height the grid takes when each row holds its widgets' letters
-    // (`wholeLines` false) or their whole lines and fixed sizes (true).
-    int _GridHeight(bool wholeLines) const;
-
-    QList<FixedSize_t> fixedSizes;
-    QList<QLabel *> valueLabels;
-    QList<QLabel *> captions;
+    PanelFit_t fitting;
+    PanelPalette_t textColours;
     bool fitted = false; // the panel is complete: its sizes follow the font
-    // Setting a palette, even the one already shown, makes Qt resolve and
-    // pass it on to the label again: done only when the colour changes.
-    const QPalette *shownTitlePalette = nullptr;
 };
