@@ -35,7 +35,6 @@ ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     addressLabel = _CentredLabel(nodeAddress.toString().toLower());
 }
 
-
 void ItemView_t::_PlaceCommonFrame() {
     emptyFrame = new QFrame(this);
     emptyFrame->setFixedSize(EmptyFrameSide, EmptyFrameSide);

@@ -29,7 +29,6 @@ class PanelMark_t;
 // style or palette changes, never for a report.
 class ItemView_t : public QFrame {
 public:
-
     virtual void _DataRead(const QByteArray &datagram) = 0;
 
     // Any datagram from the node, read or not, at this moment (ms since the
