@@ -3,6 +3,7 @@
 
 #include "panels/PowerText.h"
 #include "protocol/ADPlugWire.h"
+#include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
 
 #include <QGridLayout>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panels/BlindsView.h"
 
+#include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
 
 #include <QGridLayout>

@@ -2,6 +2,7 @@
 #include "panels/BrightView.h"
 
 #include "protocol/BrightWire.h"
+#include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
 
 #include <QGridLayout>

@@ -2,6 +2,7 @@
 #include "panels/DimmerView.h"
 
 #include "protocol/DimmerWire.h"
+#include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
 
 #include <QGridLayout>

@@ -6,6 +6,7 @@
 #include "panels/NodeNameLabel.h"
 #include "panels/PanelGrid.h"
 #include "panels/PanelMark.h"
+#include "protocol/NodeKinds.h"
 
 #include <QEvent>
 #include <QLabel>

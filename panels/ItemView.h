@@ -6,7 +6,6 @@
 #include "panels/PanelGrid.h"
 #include "panels/PanelPalette.h"
 #include "protocol/Liveness.h"
-#include "protocol/NodeKinds.h"
 
 #include <QFrame>
 #include <QHostAddress>

@@ -2,6 +2,7 @@
 #include "panels/PlugView.h"
 
 #include "panels/PowerText.h"
+#include "protocol/NodeKinds.h"
 #include "protocol/PlugWire.h"
 #include "protocol/ReportReader.h"
 
