@@ -556,6 +556,17 @@ void TestMainWindow::silentNodesAreMarked() {
     QCOMPARE(window.windowTitle(), QStringLiteral("ternix36-control: 3 nodes"));
     QCOMPARE(descriptionChanges, QList<QObject *>({silent, silent}));
     QCOMPARE(description(silent), "Last heard at 10:21:37");
+
+    // A removed panel leaves the column, the window's list and NodeMap; its
+    // node is new again when it is next heard.
+    testNowMs += 10000;
+    window.findChild<QToolBar *>()->actions()[1]->trigger();
+    QVERIFY(QMetaObject::invokeMethod(&window, "_ProbeWindowClosed"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("ternix36-control: 3 nodes, 2 not answering"));
+    window._RemoveItem(silent);
+    QCOMPARE(window.windowTitle(), QStringLiteral("ternix36-control: 2 nodes, 1 not answering"));
+    QVERIFY(!NodeMap.contains(_NodeKey(addresses[0])));
+    QCOMPARE(window.findChild<QScrollArea *>()->widget()->layout()->count(), 2);
 }
 
 QList<ItemView_t *> TestMainWindow::addPlugs(MainWindow_t &window) {
