@@ -4,26 +4,40 @@
 #include "panels/Contrast.h"
 
 #include <QEvent>
+#include <QScrollArea>
 
 namespace {
-constexpr int MarginPixels = 24;
+constexpr int MarginPixels = 12;
 }
 
-ColumnHint_t::ColumnHint_t(QWidget *viewport)
-    : QLabel(viewport) {
+ColumnHint_t::ColumnHint_t(QScrollArea *scrollArea)
+    : QLabel(scrollArea->viewport())
+    , scrollArea(scrollArea) {
     setAlignment(Qt::AlignCenter);
     setWordWrap(true);
     setMargin(MarginPixels);
-    setGeometry(viewport->rect());
-    viewport->installEventFilter(this);
+    setGeometry(parentWidget()->rect());
+    parentWidget()->installEventFilter(this);
     _FollowPalette();
     raise();
     show();
 }
 
+// The scroll area takes the least height it had before: none of its own.
+ColumnHint_t::~ColumnHint_t() {
+    scrollArea->setMinimumHeight(0);
+}
+
+void ColumnHint_t::_Say(const QString &text) {
+    setText(text);
+    _FitHeight();
+}
+
 bool ColumnHint_t::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == parentWidget() && event->type() == QEvent::Resize)
+    if (watched == parentWidget() && event->type() == QEvent::Resize) {
         setGeometry(parentWidget()->rect());
+        _FitHeight();
+    }
     return QLabel::eventFilter(watched, event);
 }
 
@@ -31,6 +45,15 @@ void ColumnHint_t::changeEvent(QEvent *event) {
     QLabel::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
         _FollowPalette();
+    else if (event->type() == QEvent::FontChange)
+        _FitHeight();
+}
+
+// A window no taller than Qt makes it for an empty column would cut the
+// wrapped lines off.
+void ColumnHint_t::_FitHeight() {
+    const int frame = scrollArea->height() - parentWidget()->height();
+    scrollArea->setMinimumHeight(heightForWidth(parentWidget()->width()) + frame);
 }
 
 // Worked out from the column's palette, not the label's own, so that setting

@@ -188,8 +188,8 @@ void MainWindow_t::_ProbeWindowClosed() {
 
 void MainWindow_t::_ShowHint(const QString &text) {
     if (!columnHint)
-        columnHint = new ColumnHint_t(scrollArea->viewport());
-    columnHint->setText(text);
+        columnHint = new ColumnHint_t(scrollArea);
+    columnHint->_Say(text);
 }
 
 void MainWindow_t::_AnswerWindowClosed(qint64 probeMs, const QString &scope) {
