@@ -22,10 +22,11 @@
 
 class FreeSender {
 public:
-    explicit FreeSender(const QHostAddress &from) {
+    // scope: the interface index of a link-local `from`.
+    explicit FreeSender(const QHostAddress &from, uint scope = 0) {
         descriptor = ::socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         const int on = 1;
-        sockaddr_in6 local = address(from, 0);
+        sockaddr_in6 local = address(from, 0, scope);
         bound = descriptor >= 0 &&
                 ::setsockopt(descriptor, IPPROTO_IPV6, IPV6_FREEBIND, &on, sizeof on) == 0 &&
                 ::bind(descriptor, reinterpret_cast<sockaddr *>(&local), sizeof local) == 0;
@@ -40,18 +41,23 @@ public:
     bool isBound() const { return bound; }
 
     // To the program's port on loopback; true when the kernel took it.
-    bool send(const QByteArray &datagram, quint16 port = 4444) {
-        const sockaddr_in6 to = address(QHostAddress::LocalHostIPv6, port);
+    bool send(const QByteArray &datagram, quint16 port = 4444) const {
+        return sendTo(datagram, QHostAddress::LocalHostIPv6, port);
+    }
+    bool sendTo(const QByteArray &datagram, const QHostAddress &host, quint16 port,
+                uint scope = 0) const {
+        const sockaddr_in6 to = address(host, port, scope);
         return ::sendto(descriptor, datagram.constData(), size_t(datagram.size()), 0,
                         reinterpret_cast<const sockaddr *>(&to), sizeof to) == datagram.size();
     }
 
 private:
-    static sockaddr_in6 address(const QHostAddress &host, quint16 port) {
+    static sockaddr_in6 address(const QHostAddress &host, quint16 port, uint scope) {
         sockaddr_in6 socketAddress;
         std::memset(&socketAddress, 0, sizeof socketAddress);
         socketAddress.sin6_family = AF_INET6;
         socketAddress.sin6_port = htons(port);
+        socketAddress.sin6_scope_id = scope;
         const Q_IPV6ADDR bytes = host.toIPv6Address();
         std::memcpy(&socketAddress.sin6_addr, bytes.c, 16);
         return socketAddress;
