@@ -2,9 +2,8 @@
 #include "sim/BlindsNode.h"
 
 namespace {
-// The wire layout written out again, not taken from protocol/BlindsWire.h: the
-// simulator is the end-to-end tests' independent peer, and an offset wrong
-// on both sides would pass every one of them.
+// Written out again on purpose, not taken from protocol/BlindsWire.h: see
+// "Its own wire layouts" in sim/README.md.
 constexpr int DriveCommandSize = 4;
 constexpr int DirectionOffset = 3;
 } // namespace

@@ -6,9 +6,8 @@
 #include <cstdlib>
 
 namespace {
-// The wire layout written out again, not taken from protocol/BrightWire.h: the
-// simulator is the end-to-end tests' independent peer, and an offset wrong
-// on both sides would pass every one of them.
+// Written out again on purpose, not taken from protocol/BrightWire.h: see
+// "Its own wire layouts" in sim/README.md.
 constexpr int PollCommandSize = 3;
 constexpr int ConfigureCommandSize = 15;
 constexpr int MeasureIntervalOffset = 3;

@@ -2,9 +2,8 @@
 #include "sim/DimmerNode.h"
 
 namespace {
-// The wire layout written out again, not taken from protocol/DimmerWire.h: the
-// simulator is the end-to-end tests' independent peer, and an offset wrong
-// on both sides would pass every one of them.
+// Written out again on purpose, not taken from protocol/DimmerWire.h: see
+// "Its own wire layouts" in sim/README.md.
 constexpr int LevelCommandSize = 5;
 constexpr int SubcommandOffset = 3;
 constexpr char SetLevel = 0x01;

@@ -2,9 +2,8 @@
 #include "sim/PlugNode.h"
 
 namespace {
-// The wire layout written out again, not taken from protocol/PlugWire.h: the
-// simulator is the end-to-end tests' independent peer, and an offset wrong
-// on both sides would pass every one of them.
+// Written out again on purpose, not taken from protocol/PlugWire.h: see
+// "Its own wire layouts" in sim/README.md.
 constexpr int SwitchCommandSize = 3;
 constexpr char Readings = 8;
 } // namespace
