@@ -34,7 +34,8 @@ void ColumnHint_t::_Say(const QString &text) {
 }
 
 bool ColumnHint_t::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == parentWidget() && event->type() == QEvent::Resize) {
+    if (watched == parentWidget() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
         setGeometry(parentWidget()->rect());
         _FitHeight();
     }
@@ -50,8 +51,11 @@ void ColumnHint_t::changeEvent(QEvent *event) {
 }
 
 // A window no taller than Qt makes it for an empty column would cut the
-// wrapped lines off.
+// wrapped lines off. Worked out once the viewport has its width, which
+// before it is shown is Qt's small default.
 void ColumnHint_t::_FitHeight() {
+    if (!parentWidget()->isVisible())
+        return;
     const int frame = scrollArea->height() - parentWidget()->height();
     scrollArea->setMinimumHeight(heightForWidth(parentWidget()->width()) + frame);
 }
