@@ -8,6 +8,7 @@
 #include "panels/PanelAccessible.h"
 #include "panels/PanelColumn.h"
 #include "panels/PanelToolTip.h"
+#include "protocol/Clock.h"
 #include "protocol/Liveness.h"
 #include "protocol/NodeMap.h"
 #include "protocol/ProbeWindows.h"
@@ -198,8 +199,9 @@ void MainWindow_t::_AnswerWindowClosed(qint64 probeMs, const QString &scope) {
                      "%2.")
                       .arg(interfaceBox->currentText(), scanAction->toolTip()));
     int marked = 0;
+    const qint64 nowMs = pClockMs();
     for (ItemView_t *panel : std::as_const(panels))
-        if (panel->_Scope() == scope && panel->_ProbeExpired(probeMs))
+        if (panel->_Scope() == scope && panel->_ProbeExpired(probeMs, nowMs))
             ++marked;
     if (marked == 0)
         return;

@@ -59,7 +59,7 @@ void NoteMarker(const QByteArray &datagram) {
 class MarkerPanel : public ItemView_t {
 public:
     explicit MarkerPanel(const QHostAddress &address)
-        : ItemView_t(address, {"Marker", 105, 5, 3}) {
+        : ItemView_t(address, {Ternix36::KindPlug, 105, 5, 3}) {
         _PlaceCommonFrame();
     }
     void _DataRead(const QByteArray &datagram) override { NoteMarker(datagram); }

@@ -15,7 +15,7 @@ constexpr int PowerLabelWidth = 100;
 } // namespace
 
 ADPlugView_t::ADPlugView_t(const QHostAddress &sender, const QByteArray &datagram)
-    : ItemView_t(sender, {Ternix36::TitleWord(Ternix36::KindADPlug), 105, 5, 3})
+    : ItemView_t(sender, {Ternix36::KindADPlug, 105, 5, 3})
     , onPalette(_TitlePalette(Qt::yellow))
     , offPalette(_TitlePalette(Qt::gray)) {
     switchButton = new QPushButton(tr("Switch"));
@@ -62,5 +62,6 @@ void ADPlugView_t::_DataRead(const QByteArray &datagram) {
 }
 
 void ADPlugView_t::_Switch() {
-    _SendCommand(ADPlugWire_t::_SwitchCommand(!lastOn), ADPlugWire_t::Port);
+    _SendCommand(ADPlugWire_t::_SwitchCommand(!lastOn), ADPlugWire_t::Port,
+                 NodeHistory_t::Button_t::Switch);
 }

@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 BlindsView_t::BlindsView_t(const QHostAddress &sender, const QByteArray &datagram)
-    : ItemView_t(sender, {Ternix36::TitleWord(Ternix36::KindBlinds), 105, 5, 3})
+    : ItemView_t(sender, {Ternix36::KindBlinds, 105, 5, 3})
     , upPalette(_TitlePalette(Qt::green))
     , downPalette(_TitlePalette(Qt::red))
     , offPalette(_TitlePalette(Qt::gray)) {
@@ -62,9 +62,15 @@ void BlindsView_t::_DataRead(const QByteArray &datagram) {
 }
 
 void BlindsView_t::_SwitchX(_BlindDir ondir) {
-    // Still blinds start in the direction asked for; moving ones stop.
+    // Still blinds start in the direction asked for; moving ones stop. The
+    // history names the button as it read when pressed.
+    const QPushButton *button = ondir == _BlindUp ? upButton : downButton;
+    using Button_t = NodeHistory_t::Button_t;
+    const Button_t named = button->text() == tr("Off")
+                               ? Button_t::Off
+                               : (ondir == _BlindUp ? Button_t::Up : Button_t::Down);
     _SendCommand(BlindsWire_t::_DriveCommand(qint8(blindsState == _BlindOff ? ondir : _BlindOff)),
-                 BlindsWire_t::Port);
+                 BlindsWire_t::Port, named);
 }
 
 void BlindsView_t::_SwitchUp() {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panels/BrightView.h"
 
+#include "panels/ValueText.h"
 #include "protocol/BrightWire.h"
 #include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
@@ -28,7 +29,7 @@ QLineEdit *_Field() {
 } // namespace
 
 BrightView_t::BrightView_t(const QHostAddress &sender, const QByteArray &datagram)
-    : ItemView_t(sender, {Ternix36::TitleWord(Ternix36::KindBright), 115, 8, 4}) {
+    : ItemView_t(sender, {Ternix36::KindBright, 115, 8, 4}) {
     pollButton = new QPushButton(tr("Poll"));
     _FixSize(pollButton, {60, 60});
     brightnessLabel = _CentredLabel();
@@ -90,23 +91,20 @@ void BrightView_t::_DataRead(const QByteArray &datagram) {
     if (!report._IsReport())
         return;
 
-    // Whole degrees, truncated toward zero: -9 tenths show as 0.
     const BrightWire_t::Reading_t reading = BrightWire_t::_Read(report);
-    _SetFittedText(temperatureLabel,
-                   QString::number(reading.temperatureTenths / 10) + QStringLiteral(" \u00B0C"),
-                   ValueWidth);
+    _SetFittedText(temperatureLabel, _TemperatureText(reading.temperatureTenths), ValueWidth);
     _SetFittedText(brightnessLabel, QString::number(reading.brightness), ValueWidth);
 
     nameLabel->setText(report._NodeName());
 }
 
 void BrightView_t::_Poll() {
-    _SendCommand(BrightWire_t::_PollCommand(), BrightWire_t::Port);
+    _SendCommand(BrightWire_t::_PollCommand(), BrightWire_t::Port, NodeHistory_t::Button_t::Poll);
 }
 
 void BrightView_t::_Configure() {
     _SendCommand(BrightWire_t::_ConfigureCommand(
                      _FieldValue(measureIntervalField), _FieldValue(pollIntervalField),
                      _FieldValue(deltaTemperatureField), _FieldValue(deltaBrightnessField)),
-                 BrightWire_t::Port);
+                 BrightWire_t::Port, NodeHistory_t::Button_t::Configure);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panels/DimmerView.h"
 
+#include "panels/ValueText.h"
 #include "protocol/DimmerWire.h"
 #include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
@@ -11,7 +12,7 @@
 #include <QTimer>
 
 DimmerView_t::DimmerView_t(const QHostAddress &sender, const QByteArray &datagram)
-    : ItemView_t(sender, {Ternix36::TitleWord(Ternix36::KindDimmer), 115, 8, 4})
+    : ItemView_t(sender, {Ternix36::KindDimmer, 115, 8, 4})
     , limiter(this, DimmerWire_t::LevelIntervalMs, [this](int level) { _SendLevel(level); }) {
     levelLabel = _CentredLabel();
     slider = new QSlider(Qt::Horizontal);
@@ -39,7 +40,7 @@ void DimmerView_t::_DataRead(const QByteArray &datagram) {
         return;
 
     const int level = DimmerWire_t::_Level(report);
-    levelLabel->setText(QString::number(level) + QStringLiteral(" %"));
+    levelLabel->setText(_LevelText(level));
     nameLabel->setText(report._NodeName());
 }
 
@@ -56,5 +57,6 @@ void DimmerView_t::_Timeout() {
 }
 
 void DimmerView_t::_SendLevel(int level) {
-    _SendCommand(DimmerWire_t::_LevelCommand(level), DimmerWire_t::Port);
+    _SendCommand(DimmerWire_t::_LevelCommand(level), DimmerWire_t::Port,
+                 NodeHistory_t::Button_t::Level, level);
 }

@@ -3,13 +3,21 @@
 
 #include "app/MainWindow.h"
 #include "panels/AccessibleEvents.h"
+#include "panels/HistoryLoader.h"
 #include "panels/NodeNameLabel.h"
 #include "panels/PanelGrid.h"
 #include "panels/PanelMark.h"
+#include "protocol/Clock.h"
 #include "protocol/NodeKinds.h"
 
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QUdpSocket>
 
 namespace {
@@ -20,7 +28,8 @@ constexpr int EmptyFrameSide = 70;
 ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     : nodeAddress(sender)
     , grid(new PanelGrid_t)
-    , look(look) {
+    , look(look)
+    , history(Ternix36::_FindKind(look.kind)->type) {
     // The scope is fixed now: a later change of interface leaves this panel alone.
     nodeAddress.setScopeId(pMainWindow->_InterfaceName());
 
@@ -29,7 +38,7 @@ ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     setBackgroundRole(QPalette::Light);
     setAutoFillBackground(true);
 
-    titleLabel = _CentredLabel(Ternix36::_Title(look.kindWord));
+    titleLabel = _CentredLabel(Ternix36::_Title(look.kind));
     titleLabel->setBackgroundRole(QPalette::Window);
     titleLabel->setAutoFillBackground(true);
     nameLabel = new NodeNameLabel_t(this);
@@ -67,11 +76,23 @@ bool ItemView_t::_Heard(qint64 nowMs) {
     return true;
 }
 
-bool ItemView_t::_ProbeExpired(qint64 probeMs) {
+bool ItemView_t::_ProbeExpired(qint64 probeMs, qint64 nowMs) {
     if (!liveness._ProbeExpired(probeMs))
         return false;
+    history._NotAnswering(nowMs);
+    _TellHistoryWindow();
     _ShowLiveness();
     return true;
+}
+
+void ItemView_t::_Record(qint64 nowMs, const QByteArray &datagram) {
+    history._Report(nowMs, datagram);
+    _TellHistoryWindow();
+}
+
+void ItemView_t::_TellHistoryWindow() {
+    if (historyWindow)
+        historyWindow->_Recorded();
 }
 
 void ItemView_t::_ShowLiveness() {
@@ -124,13 +145,84 @@ PanelMark_t *ItemView_t::_Mark() {
     return mark;
 }
 
-void ItemView_t::_SendCommand(const QByteArray &command, quint16 port) {
+void ItemView_t::_SendCommand(const QByteArray &command, quint16 port,
+                              NodeHistory_t::Button_t button, int level) {
     QUdpSocket socket;
     socket.writeDatagram(command, nodeAddress, port);
+    history._Command(pClockMs(), button, level);
+    _TellHistoryWindow();
+}
+
+QString ItemView_t::_HistoryName() const {
+    const QString name = nameLabel->text();
+    return name.isEmpty() ? addressLabel->text() : name;
+}
+
+qint64 ItemView_t::_NowMs() const {
+    return pClockMs();
+}
+
+void ItemView_t::_ShowHistory() {
+    if (!historyWindow) {
+        QString error;
+        historyWindow = HistoryLoader::_MakeWindow(*this, this, &error);
+        if (!historyWindow) {
+            QMessageBox::warning(
+                this, QCoreApplication::translate("ItemView_t", "History"),
+                QCoreApplication::translate("ItemView_t", "The history window cannot be shown:\n%1")
+                    .arg(error));
+            return;
+        }
+    }
+    historyWindow->show();
+    historyWindow->raise();
+    historyWindow->activateWindow();
+}
+
+void ItemView_t::_AddHistoryEntry(QMenu *menu) {
+    menu->addAction(QCoreApplication::translate("ItemView_t", "History\u2026"), this,
+                    &ItemView_t::_ShowHistory);
+}
+
+void ItemView_t::contextMenuEvent(QContextMenuEvent *event) {
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    _AddHistoryEntry(menu);
+    menu->popup(event->globalPos());
+}
+
+void ItemView_t::keyPressEvent(QKeyEvent *event) {
+    // Keys a control left alone come here; the Menu key only where the
+    // platform does not make it a context menu event itself.
+    const bool menuKey = (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) ||
+                         (event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier);
+    if (!menuKey) {
+        QFrame::keyPressEvent(event);
+        return;
+    }
+    QWidget *control = focusWidget() && isAncestorOf(focusWidget()) ? focusWidget() : this;
+    const QPoint centre = control->rect().center();
+    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, centre, control->mapToGlobal(centre));
+    QCoreApplication::sendEvent(control, &menuEvent);
+}
+
+bool ItemView_t::eventFilter(QObject *watched, QEvent *event) {
+    auto *field = qobject_cast<QLineEdit *>(watched);
+    if (!field || event->type() != QEvent::ContextMenu)
+        return QFrame::eventFilter(watched, event);
+    QMenu *menu = field->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    _AddHistoryEntry(menu);
+    menu->popup(static_cast<QContextMenuEvent *>(event)->globalPos());
+    return true;
 }
 
 void ItemView_t::_FitToDesktop() {
     fitted = true;
+    // Text fields have a context menu of their own, which gets the entry.
+    for (QLineEdit *field : findChildren<QLineEdit *>(Qt::FindDirectChildrenOnly))
+        field->installEventFilter(this);
     fitting._FitToFont(this, grid, titleLabel, look.fixedHeight);
     textColours._FollowDesktop(this, titleLabel);
 }

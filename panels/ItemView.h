@@ -1,21 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "panels/HistoryModule.h"
 #include "panels/NodeNameLabel.h"
 #include "panels/PanelFit.h"
 #include "panels/PanelGrid.h"
 #include "panels/PanelPalette.h"
 #include "protocol/Liveness.h"
+#include "protocol/NodeHistory.h"
+#include "protocol/NodeKinds.h"
 
 #include <QFrame>
 #include <QHostAddress>
 #include <QList>
 #include <QPalette>
+#include <QPointer>
 #include <QSize>
 
 class QByteArray;
 class QLabel;
 class PanelMark_t;
+class QMenu;
 
 // A node's panel, as routing knows it: one strip in the main window's column
 // that reads every datagram its node sends.
@@ -26,16 +31,21 @@ class PanelMark_t;
 // Its sizes follow the desktop's font (PanelFit_t), its texts' colours the
 // desktop's palette (PanelPalette_t). Both are worked out when the font,
 // style or palette changes, never for a report.
-class ItemView_t : public QFrame {
+//
+// It also keeps the node's history (NodeHistory_t), which the context menu's
+// "History..." shows in a window of its own.
+class ItemView_t : public QFrame, public HistorySource_t {
 public:
     virtual void _DataRead(const QByteArray &datagram) = 0;
+    // Records the datagram, heard at nowMs, in the node's history.
+    void _Record(qint64 nowMs, const QByteArray &datagram);
 
     // Any datagram from the node, read or not, at this moment (ms since the
     // epoch). True when it cleared the not-answering mark.
     bool _Heard(qint64 nowMs);
     // The answer window of a probe on the panel's interface, sent at probeMs,
-    // has closed. True when it newly marked the node as not answering.
-    bool _ProbeExpired(qint64 probeMs);
+    // has closed at nowMs. True when it newly marked the node as not answering.
+    bool _ProbeExpired(qint64 probeMs, qint64 nowMs);
     const Liveness_t &_Liveness() const { return liveness; }
     // The interface the node was first heard on, as its address's scope.
     QString _Scope() const { return nodeAddress.scopeId(); }
@@ -54,9 +64,18 @@ public:
     QWidget *_FocusTarget();
     bool event(QEvent *event) override;
 
+    // Opens the node's history window, or raises it when it is open.
+    void _ShowHistory();
+    HistoryView_t *_HistoryWindow() const { return historyWindow; }
+
+    const NodeHistory_t &_History() const override { return history; }
+    void _SettleHistory(qint64 nowMs) override { history._Settle(nowMs); }
+    QString _HistoryName() const override;
+    qint64 _NowMs() const override;
+
 protected:
     struct FrameLook_t {
-        const char *kindWord; // "Plug" gives the title "TERNIX36 Plug"
+        Ternix36::NodeKind kind; // gives the title, "TERNIX36 Plug", and what is recorded
         int fixedHeight;
         int titleWidth; // columns spanned by the title
         int addressRow;
@@ -94,8 +113,16 @@ protected:
     // calls it once all its widgets are placed, before its first report.
     void _FitToDesktop();
 
-    // One datagram to the node, from a socket that lives for this call only.
-    void _SendCommand(const QByteArray &command, quint16 port);
+    // One datagram to the node, from a socket that lives for this call only,
+    // recorded with the text of the button that sent it (or the level).
+    void _SendCommand(const QByteArray &command, quint16 port, NodeHistory_t::Button_t button,
+                      int level = 0);
+
+    // The context menu, on the panel and on its text fields, whose own menu
+    // it extends; Shift+F10 opens it as the Menu key does.
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     QHostAddress nodeAddress;
     PanelGrid_t *grid;
@@ -106,6 +133,8 @@ protected:
 private:
     PanelMark_t *_Mark();
     void _ShowLiveness();
+    void _AddHistoryEntry(QMenu *menu);
+    void _TellHistoryWindow();
 
     FrameLook_t look;
     Liveness_t liveness;
@@ -113,5 +142,7 @@ private:
     PanelMark_t *mark = nullptr; // made when first needed
     PanelFit_t fitting;
     PanelPalette_t textColours;
+    NodeHistory_t history;
+    QPointer<HistoryView_t> historyWindow;
     bool fitted = false; // the panel is complete: its sizes follow the font
 };

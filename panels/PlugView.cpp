@@ -11,7 +11,7 @@
 #include <QPushButton>
 
 PlugView_t::PlugView_t(const QHostAddress &sender, const QByteArray &datagram)
-    : ItemView_t(sender, {Ternix36::TitleWord(Ternix36::KindPlug), 105, 5, 3})
+    : ItemView_t(sender, {Ternix36::KindPlug, 105, 5, 3})
     , onPalette(_TitlePalette(Qt::yellow))
     , offPalette(_TitlePalette(Qt::gray)) {
     switchButton = new QPushButton(tr("Switch"));
@@ -52,5 +52,5 @@ void PlugView_t::_DataRead(const QByteArray &datagram) {
 }
 
 void PlugView_t::_Switch() {
-    _SendCommand(PlugWire_t::_SwitchCommand(), PlugWire_t::Port);
+    _SendCommand(PlugWire_t::_SwitchCommand(), PlugWire_t::Port, NodeHistory_t::Button_t::Switch);
 }

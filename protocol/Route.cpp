@@ -9,6 +9,8 @@
 #include "protocol/NodeMap.h"
 #include "protocol/ReportReader.h"
 
+bool pRecordHistory = true;
+
 void _RouteDatagram(const QHostAddress &sender, const QByteArray &datagram) {
     // Whatever the panel makes of it, the node was heard: one clock read.
     const qint64 nowMs = pClockMs();
@@ -18,6 +20,8 @@ void _RouteDatagram(const QHostAddress &sender, const QByteArray &datagram) {
         if (known.value()->_Heard(nowMs))
             pMainWindow->_AnswersAgain();
         known.value()->_DataRead(datagram);
+        if (pRecordHistory)
+            known.value()->_Record(nowMs, datagram);
         return;
     }
 
@@ -29,6 +33,8 @@ void _RouteDatagram(const QHostAddress &sender, const QByteArray &datagram) {
         return;
     ItemView_t *panel = _CreatePanel(kind->type, sender, datagram);
     panel->_Heard(nowMs);
+    if (pRecordHistory)
+        panel->_Record(nowMs, datagram);
     pMainWindow->_AddItem(panel);
     NodeMap.insert(key, panel);
 }

@@ -27,7 +27,7 @@ namespace TestSupport {
 class RecordingPanel : public ItemView_t {
 public:
     explicit RecordingPanel(const QHostAddress &sender)
-        : ItemView_t(sender, {"Test", 105, 5, 3}) {
+        : ItemView_t(sender, {Ternix36::KindPlug, 105, 5, 3}) {
         _PlaceCommonFrame();
     }
     void _DataRead(const QByteArray &datagram) override { datagrams.append(datagram); }

@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "panels/history/HistoryWindow.h"
+
+#include "panels/history/HistoryChart.h"
+#include "panels/history/HistoryTableModel.h"
+#include "protocol/NodeHistory.h"
+
+#include <QButtonGroup>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+QString _Tr(const char *text) {
+    return QCoreApplication::translate("History", text);
+}
+
+constexpr int RefreshDelayMs = 200;
+constexpr int ClockTickMs = 1000;
+} // namespace
+
+HistoryWindow_t::HistoryWindow_t(HistorySource_t &source, QWidget *parent)
+    : HistoryView_t(parent, Qt::Window)
+    , source(source)
+    , model(new HistoryTableModel_t(HistoryRows::_Headers(source._History()._Type()), this))
+    , table(new QTableView)
+    , refreshTimer(new QTimer(this))
+    , clockTimer(new QTimer(this))
+    , rangeMs(NodeHistory_t::FullMs) {
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    auto *ranges = new QButtonGroup(this);
+    auto *top = new QHBoxLayout;
+    const QList<std::pair<QString, qint64>> spans = {{_Tr("10 min"), NodeHistory_t::FullMs},
+                                                     {_Tr("1 h"), NodeHistory_t::MinutesMs},
+                                                     {_Tr("24 h"), NodeHistory_t::KeptMs}};
+    for (const auto &[text, span] : spans) {
+        auto *button = new QPushButton(text);
+        button->setCheckable(true);
+        button->setChecked(span == rangeMs);
+        button->setAccessibleDescription(_Tr("Range of the charts"));
+        ranges->addButton(button);
+        top->addWidget(button);
+        connect(button, &QPushButton::clicked, this, [this, span = span] { _ShowRange(span); });
+    }
+    top->addStretch();
+    auto *copyButton = new QPushButton(_Tr("Copy"));
+    copyButton->setAccessibleDescription(
+        _Tr("Puts the selected rows, or all rows, on the clipboard as comma-separated values"));
+    connect(copyButton, &QPushButton::clicked, this, &HistoryWindow_t::_Copy);
+    top->addWidget(copyButton);
+
+    auto *chartColumn = new QWidget;
+    auto *chartLayout = new QVBoxLayout(chartColumn);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    for (Quantity_t quantity : _Quantities(source._History()._Type())) {
+        auto *chart = new HistoryChart_t(quantity, chartColumn);
+        charts.append(chart);
+        chartLayout->addWidget(chart);
+    }
+    auto *chartArea = new QScrollArea;
+    chartArea->setWidgetResizable(true);
+    chartArea->setWidget(chartColumn);
+
+    table->setModel(model);
+    table->setAccessibleName(_Tr("Records"));
+    table->setAccessibleDescription(_Tr("Reports, commands and marks, newest first"));
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setAlternatingRowColors(true);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->installEventFilter(this);
+
+    auto *splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(chartArea);
+    splitter->addWidget(table);
+    splitter->setChildrenCollapsible(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(splitter, 1);
+
+    refreshTimer->setSingleShot(true);
+    refreshTimer->setInterval(RefreshDelayMs);
+    connect(refreshTimer, &QTimer::timeout, this, &HistoryWindow_t::_Refresh);
+    clockTimer->setInterval(ClockTickMs);
+    connect(clockTimer, &QTimer::timeout, this, &HistoryWindow_t::_Refresh);
+    clockTimer->start();
+
+    const int line = fontMetrics().height();
+    resize(line * 48, line * 44);
+    _Refresh();
+}
+
+void HistoryWindow_t::_Recorded() {
+    if (!refreshTimer->isActive())
+        refreshTimer->start();
+}
+
+void HistoryWindow_t::_Refresh() {
+    refreshTimer->stop();
+    const qint64 nowMs = source._NowMs();
+    source._SettleHistory(nowMs);
+    const QString title = _Tr("History: ") + source._HistoryName();
+    if (windowTitle() != title) {
+        setWindowTitle(title);
+        setAccessibleName(title);
+    }
+    _ShowRows();
+    for (HistoryChart_t *chart : std::as_const(charts))
+        chart->_Show(source._History(), nowMs - rangeMs, nowMs);
+}
+
+void HistoryWindow_t::_ShowRows() {
+    // The selection, the current row and the first row in view stay on their
+    // records while new ones come in above them.
+    QStringList selected;
+    for (const QModelIndex &index : table->selectionModel()->selectedRows())
+        selected.append(model->_Key(index.row()));
+    const QModelIndex current = table->currentIndex();
+    const QString currentKey = current.isValid() ? model->_Key(current.row()) : QString();
+    const int firstShown = table->rowAt(0);
+    const QString firstKey =
+        firstShown > 0 ? model->_Key(firstShown) : QString(); // at the top: stay there
+
+    model->_SetRows(HistoryRows::_Rows(source._History()));
+
+    QItemSelection selection;
+    for (const QString &key : std::as_const(selected)) {
+        const int row = model->_RowOfKey(key);
+        if (row >= 0)
+            selection.select(model->index(row, 0), model->index(row, model->columnCount() - 1));
+    }
+    table->selectionModel()->select(selection, QItemSelectionModel::Select);
+    if (const int row = model->_RowOfKey(currentKey); row >= 0)
+        table->selectionModel()->setCurrentIndex(model->index(row, current.column()),
+                                                 QItemSelectionModel::NoUpdate);
+    if (const int row = model->_RowOfKey(firstKey); row >= 0)
+        table->scrollTo(model->index(row, 0), QAbstractItemView::PositionAtTop);
+}
+
+void HistoryWindow_t::_ShowRange(qint64 span) {
+    rangeMs = span;
+    _Refresh();
+}
+
+void HistoryWindow_t::_Copy() {
+    QList<int> rows;
+    for (const QModelIndex &index : table->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    if (rows.isEmpty())
+        for (int row = 0; row < model->rowCount(); ++row)
+            rows.append(row);
+    QList<QStringList> lines = {model->_Headers()};
+    for (int row : std::as_const(rows))
+        lines.append(model->_Cells(row));
+    QGuiApplication::clipboard()->setText(HistoryRows::_Csv(lines));
+}
+
+bool HistoryWindow_t::eventFilter(QObject *watched, QEvent *event) {
+    // The table itself would copy only its current cell.
+    if (watched == table &&
+        (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Copy)) {
+            if (event->type() == QEvent::KeyPress)
+                _Copy();
+            event->accept();
+            return event->type() == QEvent::KeyPress;
+        }
+    }
+    return HistoryView_t::eventFilter(watched, event);
+}
