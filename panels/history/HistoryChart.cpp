@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QEvent>
+#include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QScatterSeries>
@@ -164,6 +165,17 @@ void HistoryChart_t::_Show(const NodeHistory_t &history, qint64 fromMs, qint64 t
     answered->replace(sent);
     unanswered->replace(lost);
     silent->replace(marked);
+
+    // The legend names only what the chart holds.
+    QLegend *legend = chart()->legend();
+    for (QAbstractSeries *series : chart()->series()) {
+        auto *area = qobject_cast<QAreaSeries *>(series);
+        auto *points = qobject_cast<QXYSeries *>(series);
+        const bool shown = area ? !area->upperSeries()->points().isEmpty() && upper != lower
+                                : points && points->count() > 0;
+        for (QLegendMarker *marker : legend->markers(series))
+            marker->setVisible(shown);
+    }
 }
 
 void HistoryChart_t::_FollowDesktop() {
