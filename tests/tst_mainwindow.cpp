@@ -539,6 +539,10 @@ void TestMainWindow::silentNodesAreMarked() {
     QVERIFY(silent->_Liveness()._NotAnswering());
     QVERIFY(!answering->_Liveness()._NotAnswering());
     QVERIFY(!otherInterface->_Liveness()._NotAnswering());
+    // The node's history has the mark, at the time the window closed.
+    QCOMPARE(silent->_History()._Marks().size(), 1);
+    QCOMPARE(silent->_History()._Marks().at(0), testNowMs);
+    QCOMPARE(answering->_History()._Marks().size(), 0);
     QCOMPARE(window.windowTitle(), QStringLiteral("ternix36-control: 3 nodes, 1 not answering"));
     QCOMPARE(descriptionChanges, QList<QObject *>{silent});
     QCOMPARE(toolTipOverName(silent),

@@ -54,11 +54,16 @@ gzip -t "$usr/share/doc/ternix36-control/changelog.gz" || fail "changelog missin
 # Every library a program links comes from a package that Depends names, by
 # whatever name the release gives that package.
 depended=$(printf '%s\n' "$depends" | tr ',|' '\n\n' | sed 's/^ *//; s/[ (:].*//')
-for program in $programs; do
-    needed=$(objdump -p "$usr/bin/$program" | sed -n 's/^ *NEEDED *//p')
+# The history window's module, in the program's own folder of the library folder.
+module=$(find "$usr/lib" -path '*/ternix36-control/ternix36-history.so')
+[ -n "$module" ] || fail "no history module in a ternix36-control folder of usr/lib"
+for program in $programs $module; do
+    file=$program
+    [ -f "$file" ] || file=$usr/bin/$program
+    needed=$(objdump -p "$file" | sed -n 's/^ *NEEDED *//p')
     printf '%s\n' "$needed" | grep -q '^libQt6Core\.' || fail "$program does not link Qt Core"
     for library in $needed; do
-        path=$(ldd "$usr/bin/$program" | sed -n "s|^[[:space:]]*$library => \(/[^ ]*\) .*|\1|p")
+        path=$(ldd "$file" | sed -n "s|^[[:space:]]*$library => \(/[^ ]*\) .*|\1|p")
         [ -n "$path" ] || fail "$program: $library not found on this system"
         # dpkg knows a file by the path its package gave, with or without /usr.
         real=$(realpath "$path")
