@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
@@ -103,7 +104,7 @@ HistoryWindow_t::HistoryWindow_t(HistorySource_t &source, QWidget *parent)
     clockTimer->start();
 
     const int line = fontMetrics().height();
-    resize(line * 48, line * 44);
+    resize(QSize(line * 48, line * 44).boundedTo(screen()->availableSize()));
     _Refresh();
 }
 
