@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/MainWindow.h"
 #include "panels/BrightView.h"
+#include "panels/Contrast.h"
 #include "panels/PlugView.h"
 #include "protocol/Clock.h"
 
@@ -267,6 +268,10 @@ void TestHistoryWindow::followsTheDesktop() {
                      button->height() >= button->sizeHint().height(),
                  qPrintable(button->text()));
     }
+    const QPalette table = tableOf(history)->palette();
+    QVERIFY(_ContrastRatio(table.color(QPalette::Text), table.color(QPalette::Base)) >= 4.5);
+    QVERIFY(_ContrastRatio(table.color(QPalette::Text), table.color(QPalette::AlternateBase)) >=
+            4.5);
     const QList<QChartView *> charts = history->findChildren<QChartView *>();
     QCOMPARE(charts.size(), 3);
     for (QChartView *view : charts) {

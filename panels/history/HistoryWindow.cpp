@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panels/history/HistoryWindow.h"
 
+#include "panels/Contrast.h"
 #include "panels/history/HistoryChart.h"
 #include "panels/history/HistoryTableModel.h"
 #include "protocol/NodeHistory.h"
@@ -103,6 +104,7 @@ HistoryWindow_t::HistoryWindow_t(HistorySource_t &source, QWidget *parent)
     connect(clockTimer, &QTimer::timeout, this, &HistoryWindow_t::_Refresh);
     clockTimer->start();
 
+    _FollowPalette();
     const int line = fontMetrics().height();
     resize(QSize(line * 48, line * 44).boundedTo(screen()->availableSize()));
     _Refresh();
@@ -172,6 +174,32 @@ void HistoryWindow_t::_Copy() {
     for (int row : std::as_const(rows))
         lines.append(model->_Cells(row));
     QGuiApplication::clipboard()->setText(HistoryRows::_Csv(lines));
+}
+
+void HistoryWindow_t::_FollowPalette() {
+    // The desktop's colours, with text that would be hard to read on its
+    // background made black or white, as the panels do.
+    QPalette colours = QGuiApplication::palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const auto readable = [&](QPalette::ColorRole text, QPalette::ColorRole background) {
+            colours.setColor(
+                group, text,
+                _ReadableOn(colours.color(group, text), colours.color(group, background)));
+        };
+        readable(QPalette::WindowText, QPalette::Window);
+        readable(QPalette::ButtonText, QPalette::Button);
+        readable(QPalette::Text, QPalette::Base);
+        if (_ContrastRatio(colours.color(group, QPalette::Text),
+                           colours.color(group, QPalette::AlternateBase)) < ReadableContrast)
+            colours.setColor(group, QPalette::AlternateBase, colours.color(group, QPalette::Base));
+    }
+    setPalette(colours);
+}
+
+void HistoryWindow_t::changeEvent(QEvent *event) {
+    HistoryView_t::changeEvent(event);
+    if (event->type() == QEvent::ApplicationPaletteChange)
+        _FollowPalette();
 }
 
 bool HistoryWindow_t::eventFilter(QObject *watched, QEvent *event) {

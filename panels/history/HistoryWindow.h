@@ -23,12 +23,14 @@ public:
     void _Copy();
 
 protected:
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void _Refresh();
     void _ShowRows();
     void _ShowRange(qint64 rangeMs);
+    void _FollowPalette();
 
     HistorySource_t &source;
     HistoryTableModel_t *model;
