@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "panels/AccessibleEvents.h"
 #include "panels/HistoryLoader.h"
+#include "panels/HistoryMenu.h"
 #include "panels/NodeNameLabel.h"
 #include "panels/PanelGrid.h"
 #include "panels/PanelMark.h"
@@ -13,10 +14,8 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
 #include <QUdpSocket>
 
@@ -179,42 +178,23 @@ void ItemView_t::_ShowHistory() {
     historyWindow->activateWindow();
 }
 
-void ItemView_t::_AddHistoryEntry(QMenu *menu) {
-    menu->addAction(QCoreApplication::translate("ItemView_t", "History\u2026"), this,
-                    &ItemView_t::_ShowHistory);
-}
-
 void ItemView_t::contextMenuEvent(QContextMenuEvent *event) {
-    auto *menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    _AddHistoryEntry(menu);
-    menu->popup(event->globalPos());
+    HistoryMenu::_Popup(this, nullptr, event->globalPos());
 }
 
 void ItemView_t::keyPressEvent(QKeyEvent *event) {
-    // Keys a control left alone come here; the Menu key only where the
-    // platform does not make it a context menu event itself.
-    const bool menuKey = (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) ||
-                         (event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier);
-    if (!menuKey) {
-        QFrame::keyPressEvent(event);
-        return;
-    }
+    // Keys a control left alone come here.
     QWidget *control = focusWidget() && isAncestorOf(focusWidget()) ? focusWidget() : this;
-    const QPoint centre = control->rect().center();
-    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, centre, control->mapToGlobal(centre));
-    QCoreApplication::sendEvent(control, &menuEvent);
+    if (!HistoryMenu::_OpenFromKey(event, control))
+        QFrame::keyPressEvent(event);
 }
 
 bool ItemView_t::eventFilter(QObject *watched, QEvent *event) {
     auto *field = qobject_cast<QLineEdit *>(watched);
     if (!field || event->type() != QEvent::ContextMenu)
         return QFrame::eventFilter(watched, event);
-    QMenu *menu = field->createStandardContextMenu();
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addSeparator();
-    _AddHistoryEntry(menu);
-    menu->popup(static_cast<QContextMenuEvent *>(event)->globalPos());
+    HistoryMenu::_Popup(this, field->createStandardContextMenu(),
+                        static_cast<QContextMenuEvent *>(event)->globalPos());
     return true;
 }
 

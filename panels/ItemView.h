@@ -20,7 +20,6 @@
 class QByteArray;
 class QLabel;
 class PanelMark_t;
-class QMenu;
 
 // A node's panel, as routing knows it: one strip in the main window's column
 // that reads every datagram its node sends.
@@ -133,7 +132,6 @@ protected:
 private:
     PanelMark_t *_Mark();
     void _ShowLiveness();
-    void _AddHistoryEntry(QMenu *menu);
     void _TellHistoryWindow();
 
     FrameLook_t look;
