@@ -21,5 +21,8 @@ int RunBridge();
 // window's discovery: until every node's configs, state and availability are
 // at a subscriber.
 int RunBridgeDiscovery(int nodes);
+// A report every 5 s from each of this many nodes for a day of simulated
+// time, into their histories: the heap they hold, the time per report.
+int RunHistory(int nodes);
 
 } // namespace Bench
