@@ -239,7 +239,8 @@ int RunReportBaseline() {
     return 0;
 }
 
-int RunReportPath(int panels, bool reportersAtTop) {
+int RunReportPath(int panels, bool reportersAtTop, bool recordHistory) {
+    pRecordHistory = recordHistory;
     Window shown;
     // Panels of mixed kinds; ten of them, spread over the column, report.
     std::vector<Sender> nodes;
@@ -275,7 +276,12 @@ int RunReportPath(int panels, bool reportersAtTop) {
     });
     QCoreApplication::exec();
     sender.join();
-    Print(QStringLiteral("panels=%1 report_rate=%2").arg(panels).arg(rate, 0, 'f', 0));
+    // What the first reporting node's history holds: none without recording.
+    const ItemView_t *reporter = NodeMap.value(_NodeKey(QHostAddress(AddressText(ReportGroup, 1))));
+    Print(QStringLiteral("panels=%1 recorded=%2 report_rate=%3")
+              .arg(panels)
+              .arg(reporter ? reporter->_History()._Full().size() : -1)
+              .arg(rate, 0, 'f', 0));
     return 0;
 }
 

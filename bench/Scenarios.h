@@ -8,8 +8,9 @@ namespace Bench {
 
 int RunReportBaseline();
 // The ten reporting panels spread over the column, or the first ten (all in
-// view, as with ten panels).
-int RunReportPath(int panels, bool reportersAtTop);
+// view, as with ten panels); with or without recording each report in its
+// node's history.
+int RunReportPath(int panels, bool reportersAtTop, bool recordHistory);
 int RunDiscovery(int senders);
 int RunBurst(int senders);
 // Typing into the find field over this many panels: the longest keystroke.
@@ -20,5 +21,8 @@ int RunBridge();
 // window's discovery: until every node's configs, state and availability are
 // at a subscriber.
 int RunBridgeDiscovery(int nodes);
+// A report every 5 s from each of this many nodes for a day of simulated
+// time, into their histories: the heap they hold, the time per report.
+int RunHistory(int nodes);
 
 } // namespace Bench

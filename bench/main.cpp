@@ -11,8 +11,9 @@ namespace {
 constexpr char Usage[] =
     "usage: ternix36-bench [OUTPUT.md]          every measurement, table to OUTPUT.md\n"
     "       ternix36-bench --scenario NAME [SIZE]  one measurement (report-baseline,\n"
-    "                                            report, report-top, discovery, burst,\n"
-    "                                            find, bridge, bridge-discovery)\n"
+    "                                            report, report-norecord, report-top,\n"
+    "                                            discovery, burst, find, bridge,\n"
+    "                                            bridge-discovery, history)\n"
     "Run it through 'make bench': the program under test sends its probe and\n"
     "commands, which must stay inside a private network namespace.\n";
 } // namespace
@@ -54,9 +55,11 @@ int main(int argc, char *argv[]) {
     if (scenario == QLatin1String("report-baseline"))
         return Bench::RunReportBaseline();
     if (scenario == QLatin1String("report"))
-        return Bench::RunReportPath(size, false);
+        return Bench::RunReportPath(size, false, true);
+    if (scenario == QLatin1String("report-norecord"))
+        return Bench::RunReportPath(size, false, false);
     if (scenario == QLatin1String("report-top"))
-        return Bench::RunReportPath(size, true);
+        return Bench::RunReportPath(size, true, true);
     if (scenario == QLatin1String("discovery"))
         return Bench::RunDiscovery(size);
     if (scenario == QLatin1String("burst"))
@@ -67,6 +70,8 @@ int main(int argc, char *argv[]) {
         return Bench::RunBridge();
     if (scenario == QLatin1String("bridge-discovery"))
         return Bench::RunBridgeDiscovery(size);
+    if (scenario == QLatin1String("history"))
+        return Bench::RunHistory(size);
     QTextStream(stderr) << "unknown scenario " << scenario << Qt::endl;
     return 2;
 }

@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The history's row: a day of reports from many nodes into their histories,
+// on a simulated clock, and the heap the histories hold at the end of it.
+
+#include "NodeSenders.h"
+#include "Scenarios.h"
+
+#include "protocol/NodeHistory.h"
+#include "protocol/NodeKinds.h"
+#include "protocol/ReportReader.h"
+
+#include <QTextStream>
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include <malloc.h>
+
+namespace Bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr qint64 StartMs = 1800000000000; // ms since the epoch, a whole ten minutes
+constexpr qint64 EveryMs = 5000;
+constexpr qint64 DayMs = 24 * 60 * 60 * 1000;
+// Reports of each kind with readings that change from one to the next.
+constexpr int Variants = 997;
+
+void Print(const QString &line) {
+    QTextStream(stdout) << "RESULT " << line << Qt::endl;
+}
+
+// What malloc has handed out, its own bookkeeping of each block included.
+qint64 HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
+}
+
+// The node type the program gives a node that sends this report.
+Ternix36::_NodeType TypeOf(const QByteArray &report) {
+    return Ternix36::_FindKind(ReportReader_t(report)._U16(Ternix36::KindOffset))->type;
+}
+
+} // namespace
+
+int RunHistory(int nodes) {
+    if (nodes <= 0)
+        nodes = 1000;
+    // The reports are built before anything is measured, so that the heap
+    // and the time below are the histories' alone.
+    std::vector<std::vector<QByteArray>> reports(KindCount);
+    for (int kind = 0; kind < KindCount; ++kind)
+        for (unsigned variant = 0; variant < Variants; ++variant)
+            reports[size_t(kind)].push_back(
+                Report(Kind(kind), variant, "node " + QByteArray::number(variant % 7)));
+    std::vector<std::unique_ptr<NodeHistory_t>> histories;
+    histories.reserve(size_t(nodes));
+
+    const qint64 inUseBefore = HeapInUse();
+    for (int i = 0; i < nodes; ++i)
+        histories.push_back(
+            std::make_unique<NodeHistory_t>(TypeOf(reports[size_t(i % KindCount)][0])));
+
+    // Every node reports every 5 s, each at its own offset within the 5 s,
+    // so that the histories hear the nodes in turn, as from a real link.
+    const qint64 rounds = DayMs / EveryMs + 1;
+    const auto start = Clock::now();
+    for (qint64 round = 0; round < rounds; ++round) {
+        for (int i = 0; i < nodes; ++i) {
+            const qint64 nowMs = StartMs + round * EveryMs + qint64(i) * EveryMs / nodes;
+            const std::vector<QByteArray> &kindReports = reports[size_t(i % KindCount)];
+            histories[size_t(i)]->_Report(nowMs, kindReports[size_t((round + i) % Variants)]);
+        }
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const qint64 inUse = HeapInUse() - inUseBefore;
+
+    // Every history still holds the whole day: its oldest ten minutes are
+    // those of the first report.
+    bool complete = true;
+    qint64 heapBytes = 0;
+    for (const std::unique_ptr<NodeHistory_t> &history : histories) {
+        complete = complete && !history->_TenMinutes().isEmpty() &&
+                   history->_TenMinutes().first()._StartMs() == StartMs &&
+                   history->_Full().last().ms >= StartMs + DayMs;
+        heapBytes += history->_HeapBytes();
+    }
+    const double records = double(rounds) * nodes;
+
+    Print(QStringLiteral("nodes=%1 records=%2 complete=%3 ns_per_record=%4 heap_per_node_kb=%5 "
+                         "rings_per_node_kb=%6 object_bytes=%7")
+              .arg(nodes)
+              .arg(records, 0, 'f', 0)
+              .arg(complete ? 1 : 0)
+              .arg(seconds * 1e9 / records, 0, 'f', 1)
+              .arg(double(inUse) / 1024 / nodes, 0, 'f', 2)
+              .arg(double(heapBytes) / 1024 / nodes, 0, 'f', 2)
+              .arg(sizeof(NodeHistory_t)));
+    return 0;
+}
+
+} // namespace Bench
