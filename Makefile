@@ -36,12 +36,14 @@ demo-bridge: build
 	@scripts/demo-bridge.sh $(BUILD_DIR)
 
 # The README's pictures of the window, docs/screenshot.png and, under a dark
-# colour scheme at 11 pt, docs/screenshot-dark.png: the demo's nodes on a
-# private Xvfb display (installs imagemagick, xdotool and qt6ct when missing).
+# colour scheme at 11 pt, docs/screenshot-dark.png, then the Desk lamp's
+# history window after a minute of reports, docs/history.png: the demo's nodes
+# on a private Xvfb display (installs imagemagick, xdotool and qt6ct when missing).
 screenshot: build
 	@scripts/install-deps.sh imagemagick xdotool qt6ct
 	@scripts/screenshot.sh --program $(BUILD_DIR)/ternix36-control
 	@scripts/screenshot.sh --program $(BUILD_DIR)/ternix36-control --dark
+	@scripts/screenshot.sh --program $(BUILD_DIR)/ternix36-control --history
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --parallel $(JOBS)

@@ -19,10 +19,16 @@
 #                      shows it: qt6ct's "darker" scheme and DejaVu Sans 11
 #                      (needs the qt6ct package; default output
 #                      docs/screenshot-dark.png)
+#   --history          the Desk lamp's history window instead of the main
+#                      window, opened from its panel's context menu: a
+#                      minute of the plug's reports (one every 5 s) with its
+#                      "Switch" pressed twice (docs/history.png, or
+#                      docs/history-dark.png with --dark)
 #
 # The picture is taken once every node has answered the program's probe (the
 # simulator's log says so) and successive captures of the window stay alike
-# for most of a second. Needs root or unprivileged user namespaces, as
+# for most of a second; with --history, once that window has shown its minute
+# of reports and commands. Needs root or unprivileged user namespaces, as
 # scripts/test-link.sh does.
 set -euo pipefail
 
@@ -39,6 +45,13 @@ readonly SETTLE_CAPTURES=4 SETTLE_INTERVAL=0.25
 # --not-answering: the Kettle's silence, counted from the simulator's start,
 # and where "Scan" is in the window at the demo's size.
 readonly SILENT_AFTER=6 SCAN_BUTTON=(115 14)
+# --history: the node reports unasked at this period; its panel, where a
+# right click opens its context menu, and its "Switch"; the history window's
+# size and place, clear of that panel; "Switch" is pressed after each wait.
+readonly HISTORY_NODE="Desk lamp" REPORT_EVERY=5
+readonly HISTORY_PANEL=(60 110) HISTORY_SWITCH=(730 104)
+readonly HISTORY_SIZE=(900 760) HISTORY_PLACE=(380 264)
+readonly HISTORY_SWITCH_AFTER=(15 15) HISTORY_LAST_WAIT=25 # seconds
 
 usage() {
     sed -n '2,/^set -euo/p' "$0" | sed -e '$d' -e 's/^# \{0,1\}//'
@@ -52,7 +65,7 @@ fail() {
 # the program on $DISPLAY, waits until its window shows every node, writes the
 # window's picture to PNG and closes the program.
 take_picture() {
-    local program=$1 png=$2 work=$3 adplug_on=$4 not_answering=$5 look=$6
+    local program=$1 png=$2 work=$3 adplug_on=$4 not_answering=$5 look=$6 history=$7
     local log=${TERNIX36_SIM_LOG:?not on a test link} link_if=${TERNIX36_LINK_IF:?not on a test link}
     local node_count=$((${#demo_nodes[@]} / 2))
     program_pid="" # global: the exit trap needs it after the return
@@ -60,10 +73,13 @@ take_picture() {
     trap 'exit 143' TERM
     trap 'exit 130' INT
 
-    # Waits until COUNT lines of the simulator's log carry both EVENT and NOTE.
+    # Waits until COUNT lines of the simulator's log carry both EVENT and NOTE
+    # (and are about NODE, when named).
     wait_for_log() {
-        local count=$1 event=$2 note=$3 what=$4 deadline=$((SECONDS + ANSWER_TIMEOUT))
-        until [ "$(grep -F "\"event\":\"$event\"" "$log" | grep -cF "\"note\":\"$note\"")" -ge "$count" ]; do
+        local count=$1 event=$2 note=$3 what=$4 node="" deadline=$((SECONDS + ANSWER_TIMEOUT))
+        [ $# -lt 5 ] || node="\"node\":\"$5\""
+        until [ "$(grep -F "\"event\":\"$event\"" "$log" | grep -F "$node" |
+            grep -cF "\"note\":\"$note\"")" -ge "$count" ]; do
             [ $SECONDS -lt $deadline ] || fail "$what: not within $ANSWER_TIMEOUT s (log: $log)"
             [ -z "$program_pid" ] || kill -0 "$program_pid" 2>/dev/null || fail "the program ended early"
             sleep 0.1
@@ -107,6 +123,34 @@ take_picture() {
         xdotool mousemove --window "$window" 0 0
     fi
 
+    if [ "$history" = yes ]; then
+        # As a user does: the panel's context menu, its one entry "History…".
+        local shown deadline=$((SECONDS + ANSWER_TIMEOUT))
+        shown=$(xdotool search --onlyvisible --pid "$program_pid" | wc -l)
+        xdotool mousemove --window "$window" "${HISTORY_PANEL[@]}" click 3
+        until [ "$(xdotool search --onlyvisible --pid "$program_pid" | wc -l)" -gt "$shown" ]; do
+            [ $SECONDS -lt $deadline ] || fail "the panel's context menu did not appear"
+            sleep 0.1
+        done
+        xdotool key Down Return
+        local main_window=$window
+        window=$(timeout 10 xdotool search --sync --onlyvisible --name "History: $HISTORY_NODE" |
+            head -n 1) || fail "the history window did not appear"
+        xdotool windowsize "$window" "${HISTORY_SIZE[@]}" windowmove "$window" "${HISTORY_PLACE[@]}"
+        # Reports come in meanwhile; each "Switch" shows as a command marker
+        # and its answer as a step of the power and the on/off state.
+        local wait commands=0
+        for wait in "${HISTORY_SWITCH_AFTER[@]}"; do
+            sleep "$wait"
+            xdotool mousemove --window "$main_window" "${HISTORY_SWITCH[@]}" click 1
+            commands=$((commands + 1))
+            wait_for_log $commands sent command "the plug did not answer its \"Switch\"" \
+                "$HISTORY_NODE"
+        done
+        xdotool mousemove --window "$main_window" 0 0
+        sleep "$HISTORY_LAST_WAIT"
+    fi
+
     # The answers are on their way or shown: capture until the picture stays.
     local deadline=$((SECONDS + SETTLE_TIMEOUT)) alike=1
     local previous=$work/previous.ppm current=$work/current.ppm
@@ -133,6 +177,7 @@ if [ "${1:-}" = --take-picture ]; then
 fi
 
 program=$root/build/ternix36-control sim="" output="" adplug_on=no not_answering=no silences=() look=default
+history=no sim_options=()
 while [ $# -gt 0 ]; do
     case $1 in
     --program) program=${2:?--program needs a program}; shift 2 ;;
@@ -141,6 +186,7 @@ while [ $# -gt 0 ]; do
     --adplug-on) adplug_on=yes; shift ;;
     --not-answering) not_answering=yes; shift ;;
     --dark) look=dark; shift ;;
+    --history) history=yes; shift ;;
     -h | --help) usage; exit 0 ;;
     *) fail "unknown argument $1 (see --help)" ;;
     esac
@@ -149,6 +195,13 @@ done
 if [ "$not_answering" = yes ]; then
     [ -n "$output" ] || output=$root/docs/not-answering.png
     silences=(--silent-after "$SILENT_AFTER@$(demo_address Kettle)")
+fi
+if [ "$history" = yes ]; then
+    sim_options=(--report-every "$REPORT_EVERY")
+    if [ -z "$output" ]; then
+        output=$root/docs/history.png
+        [ $look != dark ] || output=$root/docs/history-dark.png
+    fi
 fi
 if [ -z "$output" ]; then
     output=$root/docs/screenshot.png
@@ -215,9 +268,9 @@ if [ $look = dark ]; then
 fi
 
 status=0
-"$here/test-link.sh" --sim "$sim" --log "$work/sim.log" "${demo_nodes[@]}" "${silences[@]}" \
-    -- "$here/screenshot.sh" --take-picture "$program" "$work/screenshot.png" "$work" "$adplug_on" \
-    "$not_answering" "$look" ||
+"$here/test-link.sh" --sim "$sim" --log "$work/sim.log" "${sim_options[@]}" "${demo_nodes[@]}" \
+    "${silences[@]}" -- "$here/screenshot.sh" --take-picture "$program" "$work/screenshot.png" \
+    "$work" "$adplug_on" "$not_answering" "$look" "$history" ||
     status=$?
 if [ $status -ne 0 ]; then
     [ ! -s "$work/program.out" ] || { echo "screenshot: the program's output:" >&2; cat "$work/program.out" >&2; }
