@@ -37,7 +37,7 @@ demo-bridge: build
 
 # The README's pictures of the window, docs/screenshot.png and, under a dark
 # colour scheme at 11 pt, docs/screenshot-dark.png, then the Desk lamp's
-# history window after a minute of reports, docs/history.png: the demo's nodes
+# history window after three minutes of reports, docs/history.png: the demo's nodes
 # on a private Xvfb display (installs imagemagick, xdotool and qt6ct when missing).
 screenshot: build
 	@scripts/install-deps.sh imagemagick xdotool qt6ct

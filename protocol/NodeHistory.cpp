@@ -89,12 +89,15 @@ void NodeHistory_t::_Report(qint64 nowMs, const QByteArray &datagram) {
     sample.ms = nowMs;
 
     _Settle(nowMs);
-    for (qsizetype i = commands.size() - 1; i >= 0; --i) {
+    // The first report is the one the panel was made for: no command of the
+    // panel's came before it, though one may have been sent in its millisecond.
+    const bool first = full.isEmpty() && minutes.isEmpty() && tenMinutes.isEmpty();
+    for (qsizetype i = commands.size() - 1; i >= 0 && !first; --i) {
         Command_t &command = commands[i];
         if (command.answerMs != Waiting)
             break;
-        // A command sent after the report was read is not answered by it.
-        if (command.sentMs < nowMs)
+        // A node on the link may answer within the millisecond.
+        if (command.sentMs <= nowMs)
             command.answerMs = qint32(nowMs - command.sentMs);
     }
 

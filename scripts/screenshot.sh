@@ -20,14 +20,14 @@
 #                      (needs the qt6ct package; default output
 #                      docs/screenshot-dark.png)
 #   --history          the Desk lamp's history window instead of the main
-#                      window, opened from its panel's context menu: a
-#                      minute of the plug's reports (one every 5 s) with its
+#                      window, opened from its panel's context menu:
+#                      three minutes of the plug's reports (one every 5 s), its
 #                      "Switch" pressed twice (docs/history.png, or
 #                      docs/history-dark.png with --dark)
 #
 # The picture is taken once every node has answered the program's probe (the
 # simulator's log says so) and successive captures of the window stay alike
-# for most of a second; with --history, once that window has shown its minute
+# for most of a second; with --history, once that window has shown its minutes
 # of reports and commands. Needs root or unprivileged user namespaces, as
 # scripts/test-link.sh does.
 set -euo pipefail
@@ -51,7 +51,7 @@ readonly SILENT_AFTER=6 SCAN_BUTTON=(115 14)
 readonly HISTORY_NODE="Desk lamp" REPORT_EVERY=5
 readonly HISTORY_PANEL=(60 110) HISTORY_SWITCH=(730 104)
 readonly HISTORY_SIZE=(900 760) HISTORY_PLACE=(380 264)
-readonly HISTORY_SWITCH_AFTER=(15 15) HISTORY_LAST_WAIT=25 # seconds
+readonly HISTORY_SWITCH_AFTER=(40 40) HISTORY_LAST_WAIT=100 # seconds
 
 usage() {
     sed -n '2,/^set -euo/p' "$0" | sed -e '$d' -e 's/^# \{0,1\}//'

@@ -118,25 +118,33 @@ void TestNodeHistory::thinning() {
 }
 
 void TestNodeHistory::answers_data() {
+    QTest::addColumn<bool>("heardBefore");     // a report came before the command
     QTest::addColumn<qint64>("reportAfterMs"); // -1: none
     QTest::addColumn<qint64>("settledAfterMs");
     QTest::addColumn<qint32>("answerMs");
 
-    QTest::newRow("report after 1.5 s") << qint64(1500) << qint64(5000) << 1500;
-    QTest::newRow("report after 2 s") << qint64(2000) << qint64(5000) << 2000;
+    QTest::newRow("report after 1.5 s") << true << qint64(1500) << qint64(5000) << 1500;
+    QTest::newRow("report after 2 s") << true << qint64(2000) << qint64(5000) << 2000;
     QTest::newRow("report after 2.001 s")
-        << qint64(2001) << qint64(5000) << NodeHistory_t::NoAnswer;
-    QTest::newRow("no report, 2.001 s on") << qint64(-1) << qint64(2001) << NodeHistory_t::NoAnswer;
-    QTest::newRow("no report, 2 s on") << qint64(-1) << qint64(2000) << NodeHistory_t::Waiting;
-    // Read before the command was sent, so no answer to it.
-    QTest::newRow("report of the same ms") << qint64(0) << qint64(1000) << NodeHistory_t::Waiting;
+        << true << qint64(2001) << qint64(5000) << NodeHistory_t::NoAnswer;
+    QTest::newRow("no report, 2.001 s on")
+        << true << qint64(-1) << qint64(2001) << NodeHistory_t::NoAnswer;
+    QTest::newRow("no report, 2 s on")
+        << true << qint64(-1) << qint64(2000) << NodeHistory_t::Waiting;
+    QTest::newRow("report in the same ms") << true << qint64(0) << qint64(1000) << 0;
+    // The report a new panel is made for, recorded after the panel's first command.
+    QTest::newRow("the first report")
+        << false << qint64(0) << qint64(1000) << NodeHistory_t::Waiting;
 }
 
 void TestNodeHistory::answers() {
+    QFETCH(bool, heardBefore);
     QFETCH(qint64, reportAfterMs);
     QFETCH(qint64, settledAfterMs);
 
     NodeHistory_t history(_NodeType::_Dimmer);
+    if (heardBefore)
+        history._Report(Start - 5000, hex("00 30 01 01 00 00"));
     history._Command(Start, NodeHistory_t::Button_t::Level, 40);
     if (reportAfterMs >= 0)
         history._Report(Start + reportAfterMs, hex("00 30 01 01 A8 00"));

@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QEvent>
+#include <QGraphicsLayout>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -75,6 +76,10 @@ HistoryChart_t::HistoryChart_t(Quantity_t quantity, QWidget *parent)
     auto *chart = new QChart;
     setChart(chart);
     chart->setTitle(_ChartTitle(quantity));
+    // The plot gets the height: no margins, and the legend beside it.
+    chart->setMargins(QMargins());
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->legend()->setAlignment(Qt::AlignRight);
     setAccessibleName(_Tr("Chart of %1").arg(_ChartTitle(quantity)));
     setRenderHint(QPainter::Antialiasing);
 
@@ -111,9 +116,11 @@ HistoryChart_t::HistoryChart_t(Quantity_t quantity, QWidget *parent)
     _FollowDesktop();
 }
 
-void HistoryChart_t::_Show(const NodeHistory_t &history, qint64 fromMs, qint64 toMs) {
+void HistoryChart_t::_Show(const NodeHistory_t &history, const TimeSpan_t &span) {
+    const qint64 fromMs = span.fromMs;
+    timeAxis->setTickCount(span.ticks);
     timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(fromMs),
-                       QDateTime::fromMSecsSinceEpoch(toMs));
+                       QDateTime::fromMSecsSinceEpoch(span.toMs));
     const QList<Point_t> points = _Points(quantity, history);
 
     QList<QPointF> line, upper, lower;
@@ -135,7 +142,7 @@ void HistoryChart_t::_Show(const NodeHistory_t &history, qint64 fromMs, qint64 t
     }
     // A state holds until the next report.
     if (_IsState(quantity) && !line.isEmpty())
-        line.append({double(toMs), line.last().y()});
+        line.append({double(span.nowMs), line.last().y()});
     readings->replace(line);
 
     double bottom = 0;
@@ -166,16 +173,21 @@ void HistoryChart_t::_Show(const NodeHistory_t &history, qint64 fromMs, qint64 t
     unanswered->replace(lost);
     silent->replace(marked);
 
-    // The legend names only what the chart holds.
+    // The legend names only what the chart holds; it places the markers
+    // again only when told.
     QLegend *legend = chart()->legend();
+    bool changed = false;
     for (QAbstractSeries *series : chart()->series()) {
         auto *area = qobject_cast<QAreaSeries *>(series);
         auto *points = qobject_cast<QXYSeries *>(series);
-        const bool shown = area ? !area->upperSeries()->points().isEmpty() && upper != lower
-                                : points && points->count() > 0;
-        for (QLegendMarker *marker : legend->markers(series))
+        const bool shown = area ? upper != lower : points && points->count() > 0;
+        for (QLegendMarker *marker : legend->markers(series)) {
+            changed = changed || marker->isVisible() != shown;
             marker->setVisible(shown);
+        }
     }
+    if (changed)
+        legend->layout()->invalidate();
 }
 
 void HistoryChart_t::_FollowDesktop() {

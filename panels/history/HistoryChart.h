@@ -17,9 +17,18 @@ class QValueAxis;
 // markers for commands, commands without answer and not-answering marks.
 class HistoryChart_t : public QChartView {
 public:
+    // What the time axis spans, with `ticks` labels from fromMs to toMs; toMs
+    // may lie a little ahead of now, so that the labels fall on round times.
+    struct TimeSpan_t {
+        qint64 fromMs;
+        qint64 toMs;
+        qint64 nowMs;
+        int ticks;
+    };
+
     HistoryChart_t(Quantity_t quantity, QWidget *parent);
 
-    void _Show(const NodeHistory_t &history, qint64 fromMs, qint64 toMs);
+    void _Show(const NodeHistory_t &history, const TimeSpan_t &span);
     // Fonts and colours of the desktop, for the chart's texts and lines.
     void _FollowDesktop();
 

@@ -58,17 +58,11 @@ QList<HistoryRows::Row_t> HistoryRows::_Rows(const NodeHistory_t &history) {
     const QList<Quantity_t> quantities = _Quantities(history._Type());
     const int columns = int(quantities.size());
     QList<Row_t> rows;
-    // Oldest first, in the order they were recorded; the sort below keeps
-    // that order among records of the same millisecond.
+    // Oldest first; among records of one millisecond the sort below keeps
+    // this order, reports last: an answer within the millisecond of its
+    // command comes after it.
     _AddBuckets(rows, history._TenMinutes(), _Tr("Reports of 10 minutes"), quantities);
     _AddBuckets(rows, history._Minutes(), _Tr("Reports of a minute"), quantities);
-    for (qsizetype i = 0; i < history._Full().size(); ++i) {
-        const NodeHistory_t::Sample_t &sample = history._Full().at(i);
-        Row_t row = _Row(sample.ms, _Tr("Report"), 0);
-        for (Quantity_t quantity : quantities)
-            row.cells.append(_ReadingText(quantity, _Reading(quantity, sample)));
-        rows.append(row);
-    }
     for (qsizetype i = 0; i < history._Commands().size(); ++i) {
         const NodeHistory_t::Command_t &command = history._Commands().at(i);
         rows.append(
@@ -76,7 +70,13 @@ QList<HistoryRows::Row_t> HistoryRows::_Rows(const NodeHistory_t &history) {
     }
     for (qsizetype i = 0; i < history._Marks().size(); ++i)
         rows.append(_Row(history._Marks().at(i), _Tr("Not answering"), columns));
-
+    for (qsizetype i = 0; i < history._Full().size(); ++i) {
+        const NodeHistory_t::Sample_t &sample = history._Full().at(i);
+        Row_t row = _Row(sample.ms, _Tr("Report"), 0);
+        for (Quantity_t quantity : quantities)
+            row.cells.append(_ReadingText(quantity, _Reading(quantity, sample)));
+        rows.append(row);
+    }
     std::stable_sort(rows.begin(), rows.end(),
                      [](const Row_t &a, const Row_t &b) { return a.ms < b.ms; });
     std::reverse(rows.begin(), rows.end());

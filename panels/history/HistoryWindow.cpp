@@ -29,6 +29,21 @@ QString _Tr(const char *text) {
     return QCoreApplication::translate("History", text);
 }
 
+// The charts' ranges: the axis ends at now rounded up to `roundMs`, so that
+// its labels fall on round times.
+struct Range_t {
+    const char *text;
+    qint64 spanMs;
+    qint64 roundMs;
+    int ticks;
+};
+constexpr qint64 MinuteMs = NodeHistory_t::MinuteMs;
+constexpr Range_t Ranges[] = {
+    {QT_TRANSLATE_NOOP("History", "10 min"), NodeHistory_t::FullMs, 2 * MinuteMs, 6},
+    {QT_TRANSLATE_NOOP("History", "1 h"), NodeHistory_t::MinutesMs, 10 * MinuteMs, 7},
+    {QT_TRANSLATE_NOOP("History", "24 h"), NodeHistory_t::KeptMs, 60 * MinuteMs, 7},
+};
+
 constexpr int RefreshDelayMs = 200;
 constexpr int ClockTickMs = 1000;
 } // namespace
@@ -39,23 +54,19 @@ HistoryWindow_t::HistoryWindow_t(HistorySource_t &source, QWidget *parent)
     , model(new HistoryTableModel_t(HistoryRows::_Headers(source._History()._Type()), this))
     , table(new QTableView)
     , refreshTimer(new QTimer(this))
-    , clockTimer(new QTimer(this))
-    , rangeMs(NodeHistory_t::FullMs) {
+    , clockTimer(new QTimer(this)) {
     setAttribute(Qt::WA_DeleteOnClose);
 
     auto *ranges = new QButtonGroup(this);
     auto *top = new QHBoxLayout;
-    const QList<std::pair<QString, qint64>> spans = {{_Tr("10 min"), NodeHistory_t::FullMs},
-                                                     {_Tr("1 h"), NodeHistory_t::MinutesMs},
-                                                     {_Tr("24 h"), NodeHistory_t::KeptMs}};
-    for (const auto &[text, span] : spans) {
-        auto *button = new QPushButton(text);
+    for (int index = 0; index < int(std::size(Ranges)); ++index) {
+        auto *button = new QPushButton(_Tr(Ranges[index].text));
         button->setCheckable(true);
-        button->setChecked(span == rangeMs);
+        button->setChecked(index == rangeIndex);
         button->setAccessibleDescription(_Tr("Range of the charts"));
         ranges->addButton(button);
         top->addWidget(button);
-        connect(button, &QPushButton::clicked, this, [this, span = span] { _ShowRange(span); });
+        connect(button, &QPushButton::clicked, this, [this, index] { _ShowRange(index); });
     }
     top->addStretch();
     auto *copyButton = new QPushButton(_Tr("Copy"));
@@ -125,8 +136,11 @@ void HistoryWindow_t::_Refresh() {
         setAccessibleName(title);
     }
     _ShowRows();
+    const Range_t &range = Ranges[rangeIndex];
+    const qint64 endMs = (nowMs / range.roundMs + 1) * range.roundMs;
+    const HistoryChart_t::TimeSpan_t span = {endMs - range.spanMs, endMs, nowMs, range.ticks};
     for (HistoryChart_t *chart : std::as_const(charts))
-        chart->_Show(source._History(), nowMs - rangeMs, nowMs);
+        chart->_Show(source._History(), span);
 }
 
 void HistoryWindow_t::_ShowRows() {
@@ -157,8 +171,8 @@ void HistoryWindow_t::_ShowRows() {
         table->scrollTo(model->index(row, 0), QAbstractItemView::PositionAtTop);
 }
 
-void HistoryWindow_t::_ShowRange(qint64 span) {
-    rangeMs = span;
+void HistoryWindow_t::_ShowRange(int index) {
+    rangeIndex = index;
     _Refresh();
 }
 

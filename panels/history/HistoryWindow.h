@@ -29,7 +29,8 @@ protected:
 private:
     void _Refresh();
     void _ShowRows();
-    void _ShowRange(qint64 rangeMs);
+    // 0: the last 10 minutes, 1: the hour, 2: the day.
+    void _ShowRange(int index);
     void _FollowPalette();
 
     HistorySource_t &source;
@@ -38,5 +39,5 @@ private:
     QList<HistoryChart_t *> charts;
     QTimer *refreshTimer; // gathers the records of a burst into one refresh
     QTimer *clockTimer;   // moves the time axes on, and settles commands
-    qint64 rangeMs;
+    int rangeIndex = 0;
 };
