@@ -264,7 +264,7 @@ void TestHistoryWindow::followsTheDesktop() {
     HistoryView_t *history = panel->_HistoryWindow();
     QVERIFY(QTest::qWaitForWindowExposed(history));
 
-    for (QPushButton *button : history->findChildren<QPushButton *>()) {
+    for (QAbstractButton *button : history->findChildren<QAbstractButton *>()) {
         QVERIFY2(button->width() >= button->sizeHint().width() &&
                      button->height() >= button->sizeHint().height(),
                  qPrintable(button->text()));

@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -60,13 +61,14 @@ HistoryWindow_t::HistoryWindow_t(HistorySource_t &source, QWidget *parent)
     auto *ranges = new QButtonGroup(this);
     auto *top = new QHBoxLayout;
     for (int index = 0; index < int(std::size(Ranges)); ++index) {
-        auto *button = new QPushButton(_Tr(Ranges[index].text));
-        button->setCheckable(true);
+        // Radio buttons show the chosen one under every style and tell
+        // screen readers which is chosen.
+        auto *button = new QRadioButton(_Tr(Ranges[index].text));
         button->setChecked(index == rangeIndex);
         button->setAccessibleDescription(_Tr("Range of the charts"));
         ranges->addButton(button);
         top->addWidget(button);
-        connect(button, &QPushButton::clicked, this, [this, index] { _ShowRange(index); });
+        connect(button, &QRadioButton::clicked, this, [this, index] { _ShowRange(index); });
     }
     top->addStretch();
     auto *copyButton = new QPushButton(_Tr("Copy"));
