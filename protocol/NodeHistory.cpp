@@ -161,13 +161,6 @@ void NodeHistory_t::_Settle(qint64 nowMs) {
     }
 }
 
-qint64 NodeHistory_t::_NextSettleMs() const {
-    qint64 soonest = 0;
-    for (qsizetype i = commands.size() - 1; i >= 0 && commands.at(i).answerMs == Waiting; --i)
-        soonest = commands.at(i).sentMs + AnswerMs + 1;
-    return soonest;
-}
-
 qsizetype NodeHistory_t::_HeapBytes() const {
     return full.heapBytes() + minutes.heapBytes() + tenMinutes.heapBytes() + commands.heapBytes() +
            marks.heapBytes();

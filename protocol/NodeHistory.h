@@ -73,8 +73,6 @@ public:
     void _NotAnswering(qint64 nowMs);
     // Commands still waiting at nowMs, sent over AnswerMs before, got no answer.
     void _Settle(qint64 nowMs);
-    // The soonest time at which a waiting command gets no answer, or 0.
-    qint64 _NextSettleMs() const;
 
     Ternix36::_NodeType _Type() const { return type; }
     const HistoryRing_t<Sample_t, FullMost> &_Full() const { return full; }

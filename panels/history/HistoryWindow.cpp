@@ -46,6 +46,14 @@ constexpr Range_t Ranges[] = {
 };
 
 constexpr int RefreshDelayMs = 200;
+
+int _WaitingCommands(const NodeHistory_t &history) {
+    int waiting = 0;
+    for (qsizetype i = history._Commands().size() - 1;
+         i >= 0 && history._Commands().at(i).answerMs == NodeHistory_t::Waiting; --i)
+        ++waiting;
+    return waiting;
+}
 constexpr int ClockTickMs = 1000;
 } // namespace
 
@@ -124,6 +132,7 @@ HistoryWindow_t::HistoryWindow_t(HistorySource_t &source, QWidget *parent)
 }
 
 void HistoryWindow_t::_Recorded() {
+    rowsChanged = true;
     if (!refreshTimer->isActive())
         refreshTimer->start();
 }
@@ -131,13 +140,19 @@ void HistoryWindow_t::_Recorded() {
 void HistoryWindow_t::_Refresh() {
     refreshTimer->stop();
     const qint64 nowMs = source._NowMs();
+    // The table is made again only when a record came or a command's wait
+    // ended, so that the clock's ticks leave a selection being made alone.
+    const int waiting = _WaitingCommands(source._History());
     source._SettleHistory(nowMs);
+    if (rowsChanged || _WaitingCommands(source._History()) != waiting) {
+        rowsChanged = false;
+        _ShowRows();
+    }
     const QString title = _Tr("History: ") + source._HistoryName();
     if (windowTitle() != title) {
         setWindowTitle(title);
         setAccessibleName(title);
     }
-    _ShowRows();
     const Range_t &range = Ranges[rangeIndex];
     const qint64 endMs = (nowMs / range.roundMs + 1) * range.roundMs;
     const HistoryChart_t::TimeSpan_t span = {endMs - range.spanMs, endMs, nowMs, range.ticks};

@@ -40,4 +40,5 @@ private:
     QTimer *refreshTimer; // gathers the records of a burst into one refresh
     QTimer *clockTimer;   // moves the time axes on, and settles commands
     int rangeIndex = 0;
+    bool rowsChanged = true;
 };
