@@ -71,10 +71,11 @@ QList<Point_t> _Points(Quantity_t quantity, const NodeHistory_t &history) {
 } // namespace
 
 HistoryChart_t::HistoryChart_t(Quantity_t quantity, QWidget *parent)
-    : QChartView(parent)
+    // The chart given at construction: one set later would leave the view's
+    // own first chart undeleted.
+    : QChartView(new QChart, parent)
     , quantity(quantity) {
-    auto *chart = new QChart;
-    setChart(chart);
+    QChart *chart = this->chart();
     chart->setTitle(_ChartTitle(quantity));
     // The plot gets the height: no margins, and the legend beside it.
     chart->setMargins(QMargins());
