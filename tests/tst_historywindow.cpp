@@ -110,13 +110,10 @@ void TestHistoryWindow::keysOpenTheMenu_data() {
     QTest::addColumn<bool>("sensor");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
-    QTest::addColumn<int>("actions"); // the field's own, a separator, "History…"
 
-    QTest::newRow("Shift+F10 on Switch")
-        << false << int(Qt::Key_F10) << int(Qt::ShiftModifier) << 1;
-    QTest::newRow("Menu key on Switch") << false << int(Qt::Key_Menu) << int(Qt::NoModifier) << 1;
-    QTest::newRow("Shift+F10 in a field")
-        << true << int(Qt::Key_F10) << int(Qt::ShiftModifier) << 11;
+    QTest::newRow("Shift+F10 on Switch") << false << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+    QTest::newRow("Menu key on Switch") << false << int(Qt::Key_Menu) << int(Qt::NoModifier);
+    QTest::newRow("Shift+F10 in a field") << true << int(Qt::Key_F10) << int(Qt::ShiftModifier);
 }
 
 void TestHistoryWindow::keysOpenTheMenu() {
@@ -139,7 +136,8 @@ void TestHistoryWindow::keysOpenTheMenu() {
 
     auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
     QVERIFY(menu);
-    QTEST(int(menu->actions().size()), "actions");
+    // A field's menu keeps its own editing entries before "History…".
+    QCOMPARE(menu->actions().size() > 1, sensor);
     QAction *entry = menu->actions().last();
     QCOMPARE(entry->text(), QStringLiteral("History\u2026"));
     entry->trigger();

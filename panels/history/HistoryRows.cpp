@@ -16,6 +16,41 @@ QString _Tr(const char *text) {
     return QCoreApplication::translate("History", text);
 }
 
+// Local time, to the second, as the table and the copied text write it.
+QString _TimeText(qint64 ms) {
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// "120 ms", "no answer", or "waiting".
+QString _AnswerText(qint32 answerMs) {
+    if (answerMs == NodeHistory_t::NoAnswer)
+        return _Tr("no answer");
+    if (answerMs == NodeHistory_t::Waiting)
+        return _Tr("waiting");
+    return _Tr("%1 ms").arg(answerMs);
+}
+
+// "Switch", "Poll"..., or the level sent: "50 %".
+QString _ButtonText(const NodeHistory_t::Command_t &command) {
+    switch (Button_t(command.button)) {
+    case Button_t::Switch:
+        return _Tr("Switch");
+    case Button_t::Poll:
+        return _Tr("Poll");
+    case Button_t::Configure:
+        return _Tr("Configure");
+    case Button_t::Up:
+        return _Tr("Up");
+    case Button_t::Down:
+        return _Tr("Down");
+    case Button_t::Off:
+        return _Tr("Off");
+    case Button_t::Level:
+        break;
+    }
+    return _LevelText(int(command.level));
+}
+
 // "40 W", or "40 W (38 W – 45 W)" for readings that varied in the bucket.
 QString _SpanText(Quantity_t quantity, const Span_t &span) {
     const QString last = _ReadingText(quantity, span.last);
@@ -28,7 +63,7 @@ QString _SpanText(Quantity_t quantity, const Span_t &span) {
 // Time, event and answer, then one empty cell per quantity.
 HistoryRows::Row_t _Row(qint64 ms, const QString &event, int quantities,
                         const QString &answer = QString()) {
-    QStringList cells = {HistoryRows::_TimeText(ms), event, answer};
+    QStringList cells = {_TimeText(ms), event, answer};
     for (int i = 0; i < quantities; ++i)
         cells.append(QString());
     return {ms, cells};
@@ -81,38 +116,6 @@ QList<HistoryRows::Row_t> HistoryRows::_Rows(const NodeHistory_t &history) {
                      [](const Row_t &a, const Row_t &b) { return a.ms < b.ms; });
     std::reverse(rows.begin(), rows.end());
     return rows;
-}
-
-QString HistoryRows::_TimeText(qint64 ms) {
-    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-QString HistoryRows::_AnswerText(qint32 answerMs) {
-    if (answerMs == NodeHistory_t::NoAnswer)
-        return _Tr("no answer");
-    if (answerMs == NodeHistory_t::Waiting)
-        return _Tr("waiting");
-    return _Tr("%1 ms").arg(answerMs);
-}
-
-QString HistoryRows::_ButtonText(const NodeHistory_t::Command_t &command) {
-    switch (Button_t(command.button)) {
-    case Button_t::Switch:
-        return _Tr("Switch");
-    case Button_t::Poll:
-        return _Tr("Poll");
-    case Button_t::Configure:
-        return _Tr("Configure");
-    case Button_t::Up:
-        return _Tr("Up");
-    case Button_t::Down:
-        return _Tr("Down");
-    case Button_t::Off:
-        return _Tr("Off");
-    case Button_t::Level:
-        break;
-    }
-    return _LevelText(int(command.level));
 }
 
 QString HistoryRows::_Csv(const QList<QStringList> &rows) {

@@ -18,12 +18,6 @@ struct Row_t {
 
 QStringList _Headers(Ternix36::_NodeType type);
 QList<Row_t> _Rows(const NodeHistory_t &history);
-// Local time, to the second, as the table and the copied text write it.
-QString _TimeText(qint64 ms);
-// "120 ms", "no answer", or "waiting".
-QString _AnswerText(qint32 answerMs);
-// "Switch", "Poll"..., or the level sent: "50 %".
-QString _ButtonText(const NodeHistory_t::Command_t &command);
 
 // Comma-separated values, a line per row: fields with a comma, quote or line
 // break are quoted, their quotes doubled.
