@@ -566,6 +566,11 @@ void TestEndToEnd::captureReadsLikeThePanels() {
                                 "ternix36.cmd.delta_temperature",
                                 "ternix36.cmd.delta_brightness",
                                 "_ws.expert.message"};
+    // The dissector's own notes only: Wireshark adds its own, such as a guessed
+    // traceroute when a command's ephemeral source port looks like a traceroute's.
+    const QStringList dissectorNotes = {"ternix36.short", "ternix36.past_end",
+                                        "ternix36.negative_n", "ternix36.unknown_kind",
+                                        "ternix36.unknown_op"};
     auto key = [](const QString &src, const QString &sport, const QString &dst,
                   const QString &dport, const QString &hex) {
         return QStringList{src, sport, dst, dport, hex}.join(QLatin1Char(' '));
@@ -591,7 +596,7 @@ void TestEndToEnd::captureReadsLikeThePanels() {
                 logged[k] = event == "sent" ? "report" : entry["note"].toString();
             }
         loggedKeys.sort();
-        frames = tshark.frames(capture, fields, {"-Y", "ternix36"});
+        frames = tshark.frames(capture, fields + dissectorNotes, {"-Y", "ternix36"});
         capturedKeys.clear();
         for (const Tshark::Frame &frame : frames)
             capturedKeys << key(frame["ipv6.src"], frame["udp.srcport"], frame["ipv6.dst"],
@@ -639,7 +644,8 @@ void TestEndToEnd::captureReadsLikeThePanels() {
         const QString k = key(frame["ipv6.src"], frame["udp.srcport"], frame["ipv6.dst"],
                               frame["udp.dstport"], frame["udp.payload"]);
         QCOMPARE(frame["ternix36.type"], logged[k]);
-        QCOMPARE(frame["_ws.expert.message"], QString());
+        for (const QString &note : dissectorNotes)
+            QVERIFY2(frame[note].isEmpty(), qPrintable(frame["_ws.expert.message"]));
         const QByteArray bytes = QByteArray::fromHex(frame["udp.payload"].toLatin1());
         if (logged[k] == "probe") {
             QCOMPARE(frame["_ws.col.Info"], QStringLiteral("Probe"));
