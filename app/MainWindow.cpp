@@ -193,7 +193,7 @@ void MainWindow_t::_ShowHint(const QString &text) {
     columnHint->_Say(text);
 }
 
-void MainWindow_t::_AnswerWindowClosed(qint64 probeMs, const QString &scope) {
+void MainWindow_t::_AnswerWindowClosed(const Moment_t &probe, const QString &scope) {
     if (panels.isEmpty() && interfaceBox->count() > 0)
         _ShowHint(tr("No node answered on %1. Choose the interface on the nodes' link and press "
                      "%2.")
@@ -201,7 +201,7 @@ void MainWindow_t::_AnswerWindowClosed(qint64 probeMs, const QString &scope) {
     int marked = 0;
     const qint64 nowMs = pClockMs();
     for (ItemView_t *panel : std::as_const(panels))
-        if (panel->_Scope() == scope && panel->_ProbeExpired(probeMs, nowMs))
+        if (panel->_Scope() == scope && panel->_ProbeExpired(probe, nowMs))
             ++marked;
     if (marked == 0)
         return;

@@ -9,6 +9,7 @@
 class ColumnHint_t;
 class FindField_t;
 class ItemView_t;
+struct Moment_t;
 class ProbeWindows_t;
 class QAction;
 class QComboBox;
@@ -49,9 +50,9 @@ private:
     static void _GiveKeys(QAction *action, QKeySequence::StandardKey key,
                           const QKeySequence &otherwise);
     void _ShowPortTaken();
-    // The answer window of the probe sent at probeMs through `scope` closed:
+    // The answer window of the probe sent at `probe` through `scope` closed:
     // that interface's silent nodes are marked, and an empty column says why.
-    void _AnswerWindowClosed(qint64 probeMs, const QString &scope);
+    void _AnswerWindowClosed(const Moment_t &probe, const QString &scope);
     // Says over the empty column why it is empty, until the first panel.
     void _ShowHint(const QString &text);
     void _AddFindField(QToolBar *toolBar);

@@ -130,9 +130,9 @@ void Bridge_t::_Probe() {
     }
 }
 
-void Bridge_t::_ProbeWindowClosed(qint64 probeMs, const QString &scope) {
+void Bridge_t::_ProbeWindowClosed(const Moment_t &probe, const QString &scope) {
     for (const auto &[key, device] : devices) {
-        if (device->_Link() == scope && device->liveness._ProbeExpired(probeMs)) {
+        if (device->_Link() == scope && device->liveness._ProbeExpired(probe)) {
             Log::_Write(Log::Notice,
                         QStringLiteral("%1 did not answer the probe: offline").arg(device->_Id()));
             _PublishAvailability(device);
@@ -171,7 +171,7 @@ void Bridge_t::_Route(int link, const QHostAddress &sender, const QByteArray &da
     }
 
     const bool known = device->liveness._LastHeardMs() != 0;
-    const bool answeringAgain = device->liveness._Heard(pClockMs());
+    const bool answeringAgain = device->liveness._Heard(_Now());
     if (report._IsReport())
         device->_Read(report);
     if (!known || device->discoveredName != device->_Name())

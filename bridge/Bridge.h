@@ -17,6 +17,7 @@ class Device_t;
 class Link_t;
 class MqttClient_t;
 class ProbeWindows_t;
+struct Moment_t;
 class QHostAddress;
 class QTimer;
 
@@ -56,8 +57,8 @@ private:
     using DeviceKey_t = std::pair<int, NodeKey_t>;
 
     void _Probe();
-    // The answer window of the probe sent at probeMs on the link `scope` closed.
-    void _ProbeWindowClosed(qint64 probeMs, const QString &scope);
+    // The answer window of the probe sent at `probe` on the link `scope` closed.
+    void _ProbeWindowClosed(const Moment_t &probe, const QString &scope);
     void _Route(int link, const QHostAddress &sender, const QByteArray &datagram);
     Device_t *_CreateDevice(Ternix36::_NodeType type, int link, const QHostAddress &sender);
     DeviceKey_t _Key(const Topics_t::NodeTopic_t &node) const;

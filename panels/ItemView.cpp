@@ -68,15 +68,15 @@ QLabel *ItemView_t::_Caption(const QString &text) {
     return caption;
 }
 
-bool ItemView_t::_Heard(qint64 nowMs) {
-    if (!liveness._Heard(nowMs))
+bool ItemView_t::_Heard(const Moment_t &now) {
+    if (!liveness._Heard(now))
         return false;
     _ShowLiveness();
     return true;
 }
 
-bool ItemView_t::_ProbeExpired(qint64 probeMs, qint64 nowMs) {
-    if (!liveness._ProbeExpired(probeMs))
+bool ItemView_t::_ProbeExpired(const Moment_t &probe, qint64 nowMs) {
+    if (!liveness._ProbeExpired(probe))
         return false;
     history._NotAnswering(nowMs);
     _TellHistoryWindow();

@@ -39,12 +39,13 @@ public:
     // Records the datagram, heard at nowMs, in the node's history.
     void _Record(qint64 nowMs, const QByteArray &datagram);
 
-    // Any datagram from the node, read or not, at this moment (ms since the
-    // epoch). True when it cleared the not-answering mark.
-    bool _Heard(qint64 nowMs);
-    // The answer window of a probe on the panel's interface, sent at probeMs,
-    // has closed at nowMs. True when it newly marked the node as not answering.
-    bool _ProbeExpired(qint64 probeMs, qint64 nowMs);
+    // Any datagram from the node, read or not, at `now`. True when it cleared
+    // the not-answering mark.
+    bool _Heard(const Moment_t &now);
+    // The answer window of a probe on the panel's interface, sent at `probe`,
+    // has closed at nowMs (ms since the epoch, for the history). True when it
+    // newly marked the node as not answering.
+    bool _ProbeExpired(const Moment_t &probe, qint64 nowMs);
     const Liveness_t &_Liveness() const { return liveness; }
     // The interface the node was first heard on, as its address's scope.
     QString _Scope() const { return nodeAddress.scopeId(); }

@@ -15,16 +15,16 @@ void ProbeWindows_t::_Open(const QString &scope) {
     timer->setSingleShot(true);
     connect(timer, &QTimer::timeout, this, &ProbeWindows_t::_CloseOldest);
     timer->start(int(Ternix36::ProbeAnswerMs));
-    open.append({pClockMs(), scope, timer});
+    open.append({_Now(), scope, timer});
 }
 
 void ProbeWindows_t::_CloseOldest() {
     // Every window is equally long, so the oldest closes first.
     if (open.isEmpty())
         return;
-    const Open_t probe = open.takeFirst();
+    const Open_t window = open.takeFirst();
     // Stopped, for a window closed before its time; deleted once its signal is done.
-    probe.timer->stop();
-    probe.timer->deleteLater();
-    emit closed(probe.probeMs, probe.scope);
+    window.timer->stop();
+    window.timer->deleteLater();
+    emit closed(window.probe, window.scope);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "protocol/Clock.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -17,17 +19,17 @@ class ProbeWindows_t : public QObject {
 public:
     explicit ProbeWindows_t(QObject *parent = nullptr);
 
-    // A probe left through the interface `scope` now (pClockMs).
+    // A probe left through the interface `scope` now (_Now).
     void _Open(const QString &scope);
     // Closes the oldest window, at its time or, for a test, before.
     void _CloseOldest();
 
 signals:
-    void closed(qint64 probeMs, const QString &scope);
+    void closed(const Moment_t &probe, const QString &scope);
 
 private:
     struct Open_t {
-        qint64 probeMs;
+        Moment_t probe;
         QString scope;
         QTimer *timer;
     };

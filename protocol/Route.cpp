@@ -12,16 +12,16 @@
 bool pRecordHistory = true;
 
 void _RouteDatagram(const QHostAddress &sender, const QByteArray &datagram) {
-    // Whatever the panel makes of it, the node was heard: one clock read.
-    const qint64 nowMs = pClockMs();
+    // Whatever the panel makes of it, the node was heard: one read of the clocks.
+    const Moment_t now = _Now();
     const NodeKey_t key = _NodeKey(sender);
     const auto known = NodeMap.constFind(key);
     if (known != NodeMap.constEnd()) {
-        if (known.value()->_Heard(nowMs))
+        if (known.value()->_Heard(now))
             pMainWindow->_AnswersAgain();
         known.value()->_DataRead(datagram);
         if (pRecordHistory)
-            known.value()->_Record(nowMs, datagram);
+            known.value()->_Record(now.wallMs, datagram);
         return;
     }
 
@@ -32,9 +32,9 @@ void _RouteDatagram(const QHostAddress &sender, const QByteArray &datagram) {
     if (!kind)
         return;
     ItemView_t *panel = _CreatePanel(kind->type, sender, datagram);
-    panel->_Heard(nowMs);
+    panel->_Heard(now);
     if (pRecordHistory)
-        panel->_Record(nowMs, datagram);
+        panel->_Record(now.wallMs, datagram);
     pMainWindow->_AddItem(panel);
     NodeMap.insert(key, panel);
 }

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panels/LivenessText.h"
+#include "protocol/Clock.h"
 #include "protocol/Liveness.h"
+#include "protocol/ProbeWindows.h"
 
 #include <QDateTime>
+#include <QScopeGuard>
 #include <QTest>
 
 namespace {
@@ -10,6 +13,26 @@ namespace {
 qint64 at(int day, const char *time) {
     return QDateTime(QDate(2026, 3, day), QTime::fromString(QLatin1String(time), "HH:mm:ss"))
         .toMSecsSinceEpoch();
+}
+
+// A moment whose wall clock reads far from its monotonic one, as they do.
+constexpr qint64 WallOffsetMs = 1772600000000;
+Moment_t moment(qint64 monotonicMs) {
+    return {WallOffsetMs + monotonicMs, monotonicMs};
+}
+
+// The clocks the probe windows read, set by the test alone.
+qint64 testWallMs = 0;
+qint64 testMonotonicMs = 0;
+qint64 testWallClock() {
+    return testWallMs;
+}
+qint64 testMonotonicClock() {
+    return testMonotonicMs;
+}
+void pass(qint64 ms) {
+    testWallMs += ms;
+    testMonotonicMs += ms;
 }
 } // namespace
 
@@ -20,6 +43,8 @@ private slots:
     void probeExpired_data();
     void probeExpired();
     void laterProbeWhileMarked();
+    void wallClockStep_data();
+    void wallClockStep();
     void text_data();
     void text();
 };
@@ -42,27 +67,72 @@ void TestLiveness::probeExpired() {
 
     Liveness_t liveness;
     if (heardMs != 0)
-        QVERIFY(!liveness._Heard(heardMs));
-    QCOMPARE(liveness._ProbeExpired(probeMs), marked);
+        QVERIFY(!liveness._Heard(moment(heardMs)));
+    QCOMPARE(liveness._ProbeExpired(moment(probeMs)), marked);
     QCOMPARE(liveness._NotAnswering(), marked);
-    QCOMPARE(liveness._UnansweredProbeMs(), marked ? probeMs : 0);
-    QCOMPARE(liveness._LastHeardMs(), heardMs);
+    // The times shown are the wall clock's.
+    QCOMPARE(liveness._UnansweredProbeMs(), marked ? WallOffsetMs + probeMs : 0);
+    QCOMPARE(liveness._LastHeardMs(), heardMs != 0 ? WallOffsetMs + heardMs : 0);
 
     // The next datagram clears the mark, and says so only when there was one.
     const qint64 nextMs = probeMs + Ternix36::ProbeAnswerMs + 1;
-    QCOMPARE(liveness._Heard(nextMs), marked);
+    QCOMPARE(liveness._Heard(moment(nextMs)), marked);
     QVERIFY(!liveness._NotAnswering());
     QCOMPARE(liveness._UnansweredProbeMs(), 0);
-    QCOMPARE(liveness._LastHeardMs(), nextMs);
+    QCOMPARE(liveness._LastHeardMs(), WallOffsetMs + nextMs);
 }
 
 void TestLiveness::laterProbeWhileMarked() {
     Liveness_t liveness;
-    QVERIFY(liveness._ProbeExpired(1000));
-    QVERIFY(!liveness._ProbeExpired(9000)); // already marked
-    QCOMPARE(liveness._UnansweredProbeMs(), 9000);
-    QVERIFY(!liveness._ProbeExpired(4000)); // a late window does not name an older probe
-    QCOMPARE(liveness._UnansweredProbeMs(), 9000);
+    QVERIFY(liveness._ProbeExpired(moment(1000)));
+    QVERIFY(!liveness._ProbeExpired(moment(9000))); // already marked
+    QCOMPARE(liveness._UnansweredProbeMs(), WallOffsetMs + 9000);
+    // A late window does not name an older probe.
+    QVERIFY(!liveness._ProbeExpired(moment(4000)));
+    QCOMPARE(liveness._UnansweredProbeMs(), WallOffsetMs + 9000);
+}
+
+// NTP or a user steps the wall clock while the node is silent: whether it
+// answered the probe is still told right.
+void TestLiveness::wallClockStep_data() {
+    QTest::addColumn<qint64>("beforeProbeMs"); // the step between its last datagram and the probe
+    QTest::addColumn<qint64>("afterProbeMs");  // the step between the probe and its answer
+    QTest::addColumn<bool>("answers");
+
+    const qint64 hour = 3600000;
+    QTest::newRow("back an hour between the probe and the answer") << qint64(0) << -hour << true;
+    QTest::newRow("forward an hour between the probe and the answer") << qint64(0) << hour << true;
+    QTest::newRow("back an hour between the last datagram and the probe")
+        << -hour << qint64(0) << false;
+}
+
+void TestLiveness::wallClockStep() {
+    QFETCH(qint64, beforeProbeMs);
+    QFETCH(qint64, afterProbeMs);
+    QFETCH(bool, answers);
+    const auto realClocks = qScopeGuard([wall = pClockMs, monotonic = pMonotonicMs] {
+        pClockMs = wall;
+        pMonotonicMs = monotonic;
+    });
+    pClockMs = &testWallClock;
+    pMonotonicMs = &testMonotonicClock;
+    testWallMs = at(4, "10:20:00");
+    testMonotonicMs = 7000000;
+
+    Liveness_t liveness;
+    ProbeWindows_t windows;
+    connect(&windows, &ProbeWindows_t::closed, this,
+            [&liveness](const Moment_t &probe) { liveness._ProbeExpired(probe); });
+    liveness._Heard(_Now());
+    pass(30000);
+    testWallMs += beforeProbeMs;
+    windows._Open(QStringLiteral("lv0"));
+    pass(1000);
+    testWallMs += afterProbeMs;
+    if (answers)
+        liveness._Heard(_Now());
+    windows._CloseOldest();
+    QCOMPARE(liveness._NotAnswering(), !answers);
 }
 
 void TestLiveness::text_data() {
@@ -119,9 +189,9 @@ void TestLiveness::text() {
 
     Liveness_t liveness;
     if (heardMs != 0)
-        liveness._Heard(heardMs);
+        liveness._Heard({heardMs, heardMs});
     if (probeMs != 0)
-        QVERIFY(liveness._ProbeExpired(probeMs));
+        QVERIFY(liveness._ProbeExpired({probeMs, probeMs}));
     QTEST(_LivenessText(liveness, nowMs, LivenessTextForm_t::ToolTip), "toolTip");
     QTEST(_LivenessText(liveness, nowMs, LivenessTextForm_t::Description), "description");
 }

@@ -47,9 +47,12 @@ int indexOf(const QString &name) {
     return QNetworkInterface::interfaceIndexFromName(name);
 }
 
-// The clock the window and the panels read: set by the test alone.
+// The clocks the window and the panels read: set by the test alone.
 qint64 testNowMs = 0;
 qint64 testClock() {
+    return testNowMs;
+}
+qint64 testMonotonicClock() {
     return testNowMs;
 }
 
@@ -477,8 +480,12 @@ void TestMainWindow::silentNodesAreMarked() {
     const auto removeLinks = qScopeGuard([] { ip(QStringLiteral("link del lv0")); });
     const qint64 start = QDateTime(QDate(2026, 3, 4), QTime(10, 20, 30)).toMSecsSinceEpoch();
     testNowMs = start;
+    const auto realClocks = qScopeGuard([wall = pClockMs, monotonic = pMonotonicMs] {
+        pClockMs = wall;
+        pMonotonicMs = monotonic;
+    });
     pClockMs = &testClock;
-    const auto realClock = qScopeGuard([] { pClockMs = &QDateTime::currentMSecsSinceEpoch; });
+    pMonotonicMs = &testMonotonicClock;
     QPlatformAccessibility *accessibility =
         QGuiApplicationPrivate::platformIntegration()->accessibility();
     QVERIFY(accessibility);
