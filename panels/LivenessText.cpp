@@ -20,7 +20,6 @@ QString _Moment(qint64 ms, const QDateTime &now) {
 }
 
 QString _Age(qint64 ageMs) {
-    ageMs = qMax<qint64>(0, ageMs); // a clock set back shows no negative age
     if (ageMs < MinuteMs)
         return QCoreApplication::translate("Liveness", "%1 s ago").arg(ageMs / SecondMs);
     if (ageMs < HourMs)
@@ -30,21 +29,22 @@ QString _Age(qint64 ageMs) {
 
 } // namespace
 
-QString _LivenessText(const Liveness_t &liveness, qint64 nowMs, LivenessTextForm_t form) {
+QString _LivenessText(const Liveness_t &liveness, const Moment_t &now, LivenessTextForm_t form) {
     if (liveness._LastHeardMs() == 0 && !liveness._NotAnswering())
         return QString();
-    const QDateTime now = QDateTime::fromMSecsSinceEpoch(nowMs);
+    const QDateTime wallNow = QDateTime::fromMSecsSinceEpoch(now.wallMs);
     QString text;
     if (liveness._NotAnswering())
         text = QCoreApplication::translate("Liveness", "No answer to the probe at %1.")
-                   .arg(_Moment(liveness._UnansweredProbeMs(), now));
+                   .arg(_Moment(liveness._UnansweredProbeMs(), wallNow));
     if (liveness._LastHeardMs() == 0)
         return text;
     if (!text.isEmpty())
         text += QLatin1Char(' ');
     text += QCoreApplication::translate("Liveness", "Last heard at %1")
-                .arg(_Moment(liveness._LastHeardMs(), now));
+                .arg(_Moment(liveness._LastHeardMs(), wallNow));
     if (form == LivenessTextForm_t::ToolTip)
-        text += QStringLiteral(" (") + _Age(nowMs - liveness._LastHeardMs()) + QLatin1Char(')');
+        text += QStringLiteral(" (") + _Age(now.monotonicMs - liveness._LastHeard().monotonicMs) +
+                QLatin1Char(')');
     return text;
 }

@@ -29,7 +29,7 @@ QString PanelAccessible_t::text(QAccessible::Text t) const {
     if (t != QAccessible::Description)
         return QAccessibleWidget::text(t);
     const QString liveness =
-        _LivenessText(panel->_Liveness(), pClockMs(), LivenessTextForm_t::Description);
+        _LivenessText(panel->_Liveness(), _Now(), LivenessTextForm_t::Description);
     const QString own = QAccessibleWidget::text(t);
     if (own.isEmpty() || liveness.isEmpty())
         return own.isEmpty() ? liveness : own;

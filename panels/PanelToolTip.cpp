@@ -26,7 +26,7 @@ bool PanelToolTip_t::eventFilter(QObject *watched, QEvent *event) {
     const auto *panel = dynamic_cast<const ItemView_t *>(panelWidget);
     if (!panel || !panel->_TellsLiveness(child))
         return false;
-    const QString text = _LivenessText(panel->_Liveness(), pClockMs(), LivenessTextForm_t::ToolTip);
+    const QString text = _LivenessText(panel->_Liveness(), _Now(), LivenessTextForm_t::ToolTip);
     if (text.isEmpty())
         return false;
     QToolTip::showText(help->globalPos(), text, child);

@@ -28,6 +28,7 @@ public:
     // newly set.
     bool _ProbeExpired(const Moment_t &probe);
     bool _NotAnswering() const { return m_notAnswering; }
+    const Moment_t &_LastHeard() const { return m_lastHeard; } // both 0 until heard
     // On the wall clock, to be shown.
     qint64 _LastHeardMs() const { return m_lastHeard.wallMs; } // 0 until heard
     qint64 _UnansweredProbeMs() const {

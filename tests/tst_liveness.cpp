@@ -139,45 +139,50 @@ void TestLiveness::text_data() {
     QTest::addColumn<qint64>("heardMs"); // 0: never heard
     QTest::addColumn<qint64>("probeMs"); // 0: no probe left unanswered
     QTest::addColumn<qint64>("nowMs");
+    QTest::addColumn<qint64>("wallStepMs"); // how far the wall clock was stepped since
     QTest::addColumn<QString>("toolTip");
     QTest::addColumn<QString>("description");
 
     const qint64 heard = at(4, "10:20:30");
-    QTest::newRow("seconds") << heard << qint64(0) << heard + 12999
+    const qint64 noStep = 0;
+    QTest::newRow("seconds") << heard << qint64(0) << heard + 12999 << noStep
                              << "Last heard at 10:20:30 (12 s ago)"
                              << "Last heard at 10:20:30";
-    QTest::newRow("just now") << heard << qint64(0) << heard << "Last heard at 10:20:30 (0 s ago)"
+    QTest::newRow("just now") << heard << qint64(0) << heard << noStep
+                              << "Last heard at 10:20:30 (0 s ago)"
                               << "Last heard at 10:20:30";
-    QTest::newRow("clock set back")
-        << heard << qint64(0) << heard - 5000 << "Last heard at 10:20:30 (0 s ago)"
+    QTest::newRow("wall clock set back an hour")
+        << heard << qint64(0) << heard + 12999 << qint64(-3600000)
+        << "Last heard at 10:20:30 (12 s ago)"
         << "Last heard at 10:20:30";
-    QTest::newRow("a minute") << heard << qint64(0) << at(4, "10:21:30")
+    QTest::newRow("a minute") << heard << qint64(0) << at(4, "10:21:30") << noStep
                               << "Last heard at 10:20:30 (1 min ago)"
                               << "Last heard at 10:20:30";
-    QTest::newRow("minutes") << heard << qint64(0) << at(4, "10:32:29")
+    QTest::newRow("minutes") << heard << qint64(0) << at(4, "10:32:29") << noStep
                              << "Last heard at 10:20:30 (11 min ago)"
                              << "Last heard at 10:20:30";
-    QTest::newRow("hours") << heard << qint64(0) << at(4, "13:20:29")
+    QTest::newRow("hours") << heard << qint64(0) << at(4, "13:20:29") << noStep
                            << "Last heard at 10:20:30 (2 h ago)"
                            << "Last heard at 10:20:30";
-    QTest::newRow("yesterday") << at(3, "23:59:10") << qint64(0) << at(4, "00:11:20")
+    QTest::newRow("yesterday") << at(3, "23:59:10") << qint64(0) << at(4, "00:11:20") << noStep
                                << "Last heard at 2026-03-03 23:59:10 (12 min ago)"
                                << "Last heard at 2026-03-03 23:59:10";
-    QTest::newRow("days ago") << at(1, "08:00:00") << qint64(0) << at(4, "08:00:00")
+    QTest::newRow("days ago") << at(1, "08:00:00") << qint64(0) << at(4, "08:00:00") << noStep
                               << "Last heard at 2026-03-01 08:00:00 (72 h ago)"
                               << "Last heard at 2026-03-01 08:00:00";
     QTest::newRow("not answering")
-        << heard << at(4, "10:21:00") << at(4, "10:21:05")
+        << heard << at(4, "10:21:00") << at(4, "10:21:05") << noStep
         << "No answer to the probe at 10:21:00. Last heard at 10:20:30 (35 s ago)"
         << "No answer to the probe at 10:21:00. Last heard at 10:20:30";
     QTest::newRow("probe of yesterday")
-        << at(3, "22:00:00") << at(3, "23:00:00") << at(4, "01:00:00")
+        << at(3, "22:00:00") << at(3, "23:00:00") << at(4, "01:00:00") << noStep
         << "No answer to the probe at 2026-03-03 23:00:00. Last heard at 2026-03-03 22:00:00 (3 h "
            "ago)"
         << "No answer to the probe at 2026-03-03 23:00:00. Last heard at 2026-03-03 22:00:00";
-    QTest::newRow("never heard") << qint64(0) << qint64(0) << heard << QString() << QString();
+    QTest::newRow("never heard") << qint64(0) << qint64(0) << heard << noStep << QString()
+                                 << QString();
     QTest::newRow("never heard, not answering")
-        << qint64(0) << at(4, "10:21:00") << at(4, "10:21:05")
+        << qint64(0) << at(4, "10:21:00") << at(4, "10:21:05") << noStep
         << "No answer to the probe at 10:21:00."
         << "No answer to the probe at 10:21:00.";
 }
@@ -186,14 +191,17 @@ void TestLiveness::text() {
     QFETCH(qint64, heardMs);
     QFETCH(qint64, probeMs);
     QFETCH(qint64, nowMs);
+    QFETCH(qint64, wallStepMs);
 
+    // The monotonic clock reads as the wall clock did before any step.
     Liveness_t liveness;
     if (heardMs != 0)
         liveness._Heard({heardMs, heardMs});
     if (probeMs != 0)
         QVERIFY(liveness._ProbeExpired({probeMs, probeMs}));
-    QTEST(_LivenessText(liveness, nowMs, LivenessTextForm_t::ToolTip), "toolTip");
-    QTEST(_LivenessText(liveness, nowMs, LivenessTextForm_t::Description), "description");
+    const Moment_t now{nowMs + wallStepMs, nowMs};
+    QTEST(_LivenessText(liveness, now, LivenessTextForm_t::ToolTip), "toolTip");
+    QTEST(_LivenessText(liveness, now, LivenessTextForm_t::Description), "description");
 }
 
 QTEST_GUILESS_MAIN(TestLiveness)
