@@ -47,10 +47,12 @@ int indexOf(const QString &name) {
     return QNetworkInterface::interfaceIndexFromName(name);
 }
 
-// The clocks the window and the panels read: set by the test alone.
+// The clocks the window and the panels read: set by the test alone. The wall
+// clock can be stepped, as NTP or a user steps it; the monotonic one cannot.
 qint64 testNowMs = 0;
+qint64 testWallStepMs = 0;
 qint64 testClock() {
-    return testNowMs;
+    return testNowMs + testWallStepMs;
 }
 qint64 testMonotonicClock() {
     return testNowMs;
@@ -465,21 +467,34 @@ void TestMainWindow::exitClosesTheWindow() {
 }
 
 void TestMainWindow::silentNodesAreMarked_data() {
-    QTest::addColumn<QByteArray>("answer"); // what the silent node sends at last
+    QTest::addColumn<QByteArray>("answer");    // what the silent node sends at last
+    QTest::addColumn<qint64>("wallStepMs");    // the wall clock's step right after the probe
+    QTest::addColumn<QString>("answeringAt");  // when the answering node was heard, as shown
+    QTest::addColumn<QString>("lateAnswerAt"); // when the silent node was heard at last
 
-    QTest::newRow("report") << hex("00 10 01 00 00");
-    QTest::newRow("too short for a report") << hex("01");
-    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("report") << hex("00 10 01 00 00") << qint64(0) << "10:21:31"
+                            << "10:21:37";
+    QTest::newRow("too short for a report") << hex("01") << qint64(0) << "10:21:31"
+                                            << "10:21:37";
+    QTest::newRow("empty") << QByteArray() << qint64(0) << "10:21:31"
+                           << "10:21:37";
+    QTest::newRow("wall clock set back an hour")
+        << hex("00 10 01 00 00") << qint64(-3600000) << "09:21:31"
+        << "09:21:37";
 }
 
 void TestMainWindow::silentNodesAreMarked() {
     if (!TestSupport::inPrivateNetwork())
         QSKIP("needs a private network namespace to add interfaces in (tests/isolated.sh)");
     QFETCH(QByteArray, answer);
+    QFETCH(qint64, wallStepMs);
+    QFETCH(QString, answeringAt);
+    QFETCH(QString, lateAnswerAt);
     QVERIFY(addLinkPair("lv"));
     const auto removeLinks = qScopeGuard([] { ip(QStringLiteral("link del lv0")); });
     const qint64 start = QDateTime(QDate(2026, 3, 4), QTime(10, 20, 30)).toMSecsSinceEpoch();
     testNowMs = start;
+    testWallStepMs = 0;
     const auto realClocks = qScopeGuard([wall = pClockMs, monotonic = pMonotonicMs] {
         pClockMs = wall;
         pMonotonicMs = monotonic;
@@ -526,6 +541,7 @@ void TestMainWindow::silentNodesAreMarked() {
     // A minute later "Scan" probes the first interface; one node answers.
     testNowMs = start + 60000;
     window.findChild<QToolBar *>()->actions()[1]->trigger();
+    testWallStepMs = wallStepMs;
     testNowMs += 1000;
     QVERIFY(FreeSender(addresses[1]).send(hex("00 10 01 00 00")));
     QTRY_COMPARE(answering->datagrams.size(), 2);
@@ -548,15 +564,15 @@ void TestMainWindow::silentNodesAreMarked() {
     QVERIFY(!otherInterface->_Liveness()._NotAnswering());
     // The node's history has the mark, at the time the window closed.
     QCOMPARE(silent->_History()._Marks().size(), 1);
-    QCOMPARE(silent->_History()._Marks().at(0), testNowMs);
+    QCOMPARE(silent->_History()._Marks().at(0), testClock());
     QCOMPARE(answering->_History()._Marks().size(), 0);
     QCOMPARE(window.windowTitle(), QStringLiteral("ternix36-control: 3 nodes, 1 not answering"));
     QCOMPARE(descriptionChanges, QList<QObject *>{silent});
     QCOMPARE(toolTipOverName(silent),
              "No answer to the probe at 10:21:30. Last heard at 10:20:30 (1 min ago)");
     QCOMPARE(description(silent), "No answer to the probe at 10:21:30. Last heard at 10:20:30");
-    QCOMPARE(toolTipOverName(answering), "Last heard at 10:21:31 (4 s ago)");
-    QCOMPARE(description(answering), "Last heard at 10:21:31");
+    QCOMPARE(toolTipOverName(answering), "Last heard at " + answeringAt + " (4 s ago)");
+    QCOMPARE(description(answering), "Last heard at " + answeringAt);
     // The mark shows in the panel's left column, the title keeps its colour.
     QLabel *mark = nullptr;
     for (QLabel *label : silent->findChildren<QLabel *>())
@@ -573,7 +589,7 @@ void TestMainWindow::silentNodesAreMarked() {
     QVERIFY(!mark->isVisible());
     QCOMPARE(window.windowTitle(), QStringLiteral("ternix36-control: 3 nodes"));
     QCOMPARE(descriptionChanges, QList<QObject *>({silent, silent}));
-    QCOMPARE(description(silent), "Last heard at 10:21:37");
+    QCOMPARE(description(silent), "Last heard at " + lateAnswerAt);
 
     // A removed panel leaves the column, the window's list and NodeMap; its
     // node is new again when it is next heard.
