@@ -4,22 +4,30 @@
 #include "bridge/Log.h"
 #include "bridge/TlsFiles.h"
 
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
 #include <cstring>
 #include <mosquitto.h>
+#include <poll.h>
+#include <sys/socket.h>
 
 namespace {
 constexpr int KeepAliveSeconds = 30;
 constexpr int HousekeepingMs = 1000;
-constexpr int FirstBackoffMs = 500;
-constexpr int LongestBackoffMs = 30000;
 constexpr int StopWaitMs = 2000;
-// A broker that takes longer to accept the connection is tried again.
-constexpr int ConnectWaitMs = 10000;
-// What must not be lost: the last will, and what says the bridge is stopping.
+constexpr qint64 StillTryingLogMs = 60000;
+// As long as a link's pass over its socket: a flood of datagrams does not
+// starve the broker's messages, nor they the datagrams.
+constexpr qint64 ReadingTimeMs = 10;
+// The kernel's share of what waits to be sent: enough for a broker across a
+// slow link, small enough that a last message or a removal is not queued
+// behind seconds of states.
+constexpr int SendBufferBytes = 256 * 1024;
+// What must not be lost: the last will, and what says the client is stopping.
 constexpr int Qos = 1;
 // Where Debian keeps the system's certificate authorities.
 constexpr char SystemCaPath[] = "/etc/ssl/certs";
@@ -35,6 +43,17 @@ QString _Text(int result) {
     return QString::fromUtf8(mosquitto_strerror(result));
 }
 
+QString _Duration(qint64 ms) {
+    if (ms < 120000)
+        return QStringLiteral("%1 s").arg(ms / 1000);
+    return QStringLiteral("%1 min").arg(ms / 60000);
+}
+
+bool _SocketReadable(int socket) {
+    pollfd watched = {socket, POLLIN, 0};
+    return ::poll(&watched, 1, 0) > 0 && (watched.revents & POLLIN);
+}
+
 } // namespace
 
 MqttClient_t::MqttClient_t(const Settings_t &settings, QObject *parent)
@@ -42,14 +61,16 @@ MqttClient_t::MqttClient_t(const Settings_t &settings, QObject *parent)
     , settings(settings)
     , housekeepingTimer(new QTimer(this))
     , stateTimer(new QTimer(this))
-    , backoffMs(FirstBackoffMs) {
+    , pauseMs(settings.firstPauseMs) {
     housekeepingTimer->setInterval(HousekeepingMs);
     connect(housekeepingTimer, &QTimer::timeout, this, &MqttClient_t::_Housekeeping);
     stateTimer->setSingleShot(true);
-    connect(stateTimer, &QTimer::timeout, this, &MqttClient_t::_StateTimeout);
+    connect(stateTimer, &QTimer::timeout, this, [this] { _On(Event_t::TimedOut); });
 }
 
 MqttClient_t::~MqttClient_t() {
+    if (lookupId >= 0)
+        QHostInfo::abortHostLookup(lookupId);
     _Unwatch();
     if (client)
         mosquitto_destroy(client);
@@ -59,12 +80,144 @@ bool MqttClient_t::_Start(QString *error) {
     if (state != State_t::Idle)
         return true;
     if (!_SetUp(error)) {
-        _Enter(State_t::Stopped);
+        _On(Event_t::Stop);
         return false;
     }
     housekeepingTimer->start();
-    _Connect();
+    _On(Event_t::Start);
     return true;
+}
+
+MqttClient_t::State_t MqttClient_t::_Next(State_t state, Event_t event) {
+    switch (state) {
+    case State_t::Idle:
+        return event == Event_t::Start  ? State_t::Connecting
+               : event == Event_t::Stop ? State_t::Stopped
+                                        : state;
+    case State_t::Connecting:
+        switch (event) {
+        case Event_t::Accepted:
+            return State_t::Connected;
+        case Event_t::Refused:
+        case Event_t::Failed:
+        case Event_t::TimedOut:
+            return State_t::Waiting;
+        case Event_t::Stop:
+            return State_t::Stopped;
+        default:
+            return state;
+        }
+    case State_t::Connected:
+        return event == Event_t::Failed ? State_t::Waiting
+               : event == Event_t::Stop ? State_t::Stopping
+                                        : state;
+    case State_t::Waiting:
+        return event == Event_t::TimedOut ? State_t::Connecting
+               : event == Event_t::Stop   ? State_t::Stopped
+                                          : state;
+    case State_t::Stopping:
+        return event == Event_t::Delivered || event == Event_t::Failed || event == Event_t::TimedOut
+                   ? State_t::Stopped
+                   : state;
+    case State_t::Stopped:
+        break;
+    }
+    return state;
+}
+
+void MqttClient_t::_On(Event_t event, const QString &why) {
+    const State_t previous = state;
+    const State_t next = _Next(previous, event);
+    if (next != previous)
+        _Enter(next, previous, event, why);
+}
+
+// The new state is announced before its first step, which may already lead
+// on to another state (a connection that fails at once).
+void MqttClient_t::_Enter(State_t next, State_t previous, Event_t event, const QString &why) {
+    state = next;
+    stateTimer->stop();
+    if (next != State_t::Connecting && lookupId >= 0) {
+        QHostInfo::abortHostLookup(lookupId);
+        lookupId = -1;
+    }
+    emit stateChanged(next);
+    switch (next) {
+    case State_t::Idle:
+        break;
+    case State_t::Connecting:
+        ++tries;
+        stateTimer->start(settings.connectWaitMs);
+        _LookUp();
+        break;
+    case State_t::Connected:
+        mosquitto_log_callback_set(client, nullptr);
+        pauseMs = settings.firstPauseMs;
+        loggedFailures.clear();
+        if (outage.isValid())
+            Log::_Write(Log::Notice, QStringLiteral("broker %1: connected again after %2 (%3 %4)")
+                                         .arg(_Broker(), _Duration(outage.elapsed()))
+                                         .arg(tries)
+                                         .arg(tries == 1 ? "try" : "tries"));
+        else
+            Log::_Write(Log::Info, QStringLiteral("connected to the broker %1%2")
+                                       .arg(_Broker(), settings.tls ? QStringLiteral(" with TLS")
+                                                                    : QString()));
+        outage.invalidate();
+        tries = 0;
+        emit connectedToBroker();
+        break;
+    case State_t::Waiting:
+        _Unwatch();
+        _LogFailure(previous, event, why);
+        stateTimer->start(pauseMs);
+        pauseMs = qMin(pauseMs * 2, settings.longestPauseMs);
+        break;
+    case State_t::Stopping:
+        stateTimer->start(StopWaitMs);
+        _SendLastMessage();
+        break;
+    case State_t::Stopped:
+        housekeepingTimer->stop();
+        _Unwatch();
+        // Perhaps from within one of the library's callbacks, where its loop
+        // must not be run.
+        QTimer::singleShot(0, this, [this] {
+            _Disconnect();
+            emit stopped();
+        });
+        break;
+    }
+}
+
+// Every outage is logged when it begins and ends, and once a minute in
+// between with the latest reason. A refused login or an untrusted
+// certificate needs a person, so every line is a warning.
+void MqttClient_t::_LogFailure(State_t previous, Event_t event, const QString &why) {
+    const QString reason =
+        event == Event_t::TimedOut
+            ? QStringLiteral("no answer within %1 s").arg(settings.connectWaitMs / 1000.0)
+            : why;
+    const QString retry = QStringLiteral("trying again in %1 s").arg(pauseMs / 1000.0);
+    QString line;
+    if (previous == State_t::Connected) {
+        outage.start();
+        tries = 0;
+        line = QStringLiteral("connection lost (%1); %2").arg(reason, retry);
+    } else if (!outage.isValid()) {
+        outage.start();
+        line = QStringLiteral("cannot connect (%1); %2").arg(reason, retry);
+    } else if (sinceLogged.elapsed() >= StillTryingLogMs) {
+        line = QStringLiteral("still not connected after %1 and %2 %3 (%4); %5")
+                   .arg(_Duration(outage.elapsed()))
+                   .arg(tries)
+                   .arg(tries == 1 ? "try" : "tries")
+                   .arg(reason, retry);
+    } else {
+        return;
+    }
+    sinceLogged.start();
+    Log::_Write(Log::Warning, QStringLiteral("broker %1: %2").arg(_Broker(), line));
 }
 
 bool MqttClient_t::_SetUp(QString *error) {
@@ -129,6 +282,30 @@ bool MqttClient_t::_SetUpTls(QString *error) {
     return true;
 }
 
+// libmosquitto looks the broker's name up itself, waiting for the answer: a
+// name server that does not answer would hold everything up. The name is
+// looked up here first, in Qt's lookup threads, and only a name that has an
+// address goes to the library, which then finds it in the resolver's cache.
+void MqttClient_t::_LookUp() {
+    if (QHostAddress().setAddress(settings.host)) {
+        _Connect();
+        return;
+    }
+    lookupId = QHostInfo::lookupHost(settings.host, this, &MqttClient_t::_Resolved);
+}
+
+void MqttClient_t::_Resolved(const QHostInfo &info) {
+    if (info.lookupId() != lookupId || state != State_t::Connecting)
+        return;
+    lookupId = -1;
+    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+        _On(Event_t::Failed,
+            QStringLiteral("cannot look up %1: %2").arg(settings.host, info.errorString()));
+        return;
+    }
+    _Connect();
+}
+
 void MqttClient_t::_Connect() {
     _Unwatch();
     lastLibraryError.clear();
@@ -138,42 +315,43 @@ void MqttClient_t::_Connect() {
                                                settings.port, KeepAliveSeconds);
     if (result == MOSQ_ERR_SUCCESS || mosquitto_socket(client) >= 0) {
         _Watch();
-        _Enter(State_t::Connecting, ConnectWaitMs);
         return;
     }
-    _Lost(result == MOSQ_ERR_TLS && !lastLibraryError.isEmpty()
-              ? QStringLiteral("TLS: %1").arg(lastLibraryError)
-              : _Text(result));
+    _On(Event_t::Failed, _LibraryError(result));
 }
 
-void MqttClient_t::_Enter(State_t next, int timeoutMs) {
-    state = next;
-    if (timeoutMs >= 0)
-        stateTimer->start(timeoutMs);
-    else
-        stateTimer->stop();
-}
-
-void MqttClient_t::_StateTimeout() {
-    switch (state) {
-    case State_t::Connecting:
-        _Lost(QStringLiteral("no answer within %1 s").arg(ConnectWaitMs / 1000));
-        break;
-    case State_t::Waiting:
-        _Connect();
-        break;
-    case State_t::Stopping:
-        _Finish();
-        break;
-    default:
-        break;
+void MqttClient_t::_SendLastMessage() {
+    if (lastMessageTopic.isEmpty()) {
+        _On(Event_t::Delivered);
+        return;
     }
+    const QByteArray topic = lastMessageTopic.toUtf8();
+    const bool sent = _Succeeded(mosquitto_publish(client, &lastMessageId, topic.constData(),
+                                                   int(lastMessagePayload.size()),
+                                                   lastMessagePayload.constData(), Qos, true),
+                                 "publish");
+    if (!sent) {
+        _On(Event_t::Failed);
+        return;
+    }
+    _UpdateWriteWatch();
+}
+
+// A DISCONNECT, so that the broker does not publish the last will.
+void MqttClient_t::_Disconnect() {
+    if (!client || mosquitto_socket(client) < 0)
+        return;
+    _Succeeded(mosquitto_disconnect(client), "disconnect");
+    // It goes out now: nothing runs the loop after this.
+    _Succeeded(mosquitto_loop_write(client, 1), "disconnect");
 }
 
 void MqttClient_t::_Watch() {
     const int socket = mosquitto_socket(client);
     if (socket < 0)
         return;
+    // Best effort: without it, the kernel's own size.
+    ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &SendBufferBytes, sizeof SendBufferBytes);
     readNotifier = new QSocketNotifier(socket, QSocketNotifier::Read, this);
     connect(readNotifier, &QSocketNotifier::activated, this, &MqttClient_t::_Readable);
     writeNotifier = new QSocketNotifier(socket, QSocketNotifier::Write, this);
@@ -190,31 +368,7 @@ void MqttClient_t::_Unwatch() {
     }
     readNotifier = nullptr;
     writeNotifier = nullptr;
-}
-
-void MqttClient_t::_Lost(const QString &why) {
-    _Unwatch();
-    switch (state) {
-    case State_t::Stopping:
-        _Finish();
-        return;
-    case State_t::Waiting:
-    case State_t::Stopped:
-        return;
-    case State_t::Connected:
-        backoffMs = FirstBackoffMs;
-        break;
-    default:
-        break;
-    }
-    Log::_Write(state == State_t::Connected ? Log::Warning : Log::Notice,
-                QStringLiteral("broker %1:%2: %3; trying again in %4 s")
-                    .arg(settings.host)
-                    .arg(settings.port)
-                    .arg(why)
-                    .arg(backoffMs / 1000.0));
-    _Enter(State_t::Waiting, backoffMs);
-    backoffMs = qMin(backoffMs * 2, LongestBackoffMs);
+    _UpdateWriteWatch();
 }
 
 bool MqttClient_t::_Succeeded(int result, const char *step) {
@@ -223,24 +377,33 @@ bool MqttClient_t::_Succeeded(int result, const char *step) {
     const QString failure = QStringLiteral("%1 failed: %2").arg(QLatin1String(step), _Text(result));
     if (!loggedFailures.contains(failure)) {
         loggedFailures.insert(failure);
-        Log::_Write(Log::Warning, QStringLiteral("broker: %1").arg(failure));
+        Log::_Write(Log::Warning, QStringLiteral("broker %1: %2").arg(_Broker(), failure));
     }
     return false;
 }
 
-void MqttClient_t::_Loop(int result, const char *step) {
+bool MqttClient_t::_Loop(int result, const char *step) {
     if (result == MOSQ_ERR_SUCCESS || result == MOSQ_ERR_CONN_PENDING)
-        return;
-    if (state == State_t::Connecting || state == State_t::Connected || state == State_t::Stopping) {
-        QString why = QStringLiteral("%1 (%2)").arg(_Text(result), QLatin1String(step));
-        if (result == MOSQ_ERR_TLS && !lastLibraryError.isEmpty())
-            why += QStringLiteral(": ") + lastLibraryError;
-        _Lost(why);
-    }
+        return true;
+    _On(Event_t::Failed, QStringLiteral("%1 (%2)").arg(_LibraryError(result), QLatin1String(step)));
+    return false;
 }
 
+QString MqttClient_t::_LibraryError(int result) const {
+    if (result == MOSQ_ERR_TLS && !lastLibraryError.isEmpty())
+        return QStringLiteral("TLS: %1").arg(lastLibraryError);
+    return _Text(result);
+}
+
+// libmosquitto reads one packet per call when nothing of ours waits for an
+// answer: what the broker sent is read here while it lasts, within the time
+// of a link's pass.
 void MqttClient_t::_Readable() {
-    _Loop(mosquitto_loop_read(client, 1), "read");
+    QElapsedTimer reading;
+    reading.start();
+    while (_Loop(mosquitto_loop_read(client, 1), "read") && readNotifier &&
+           reading.elapsed() < ReadingTimeMs && _SocketReadable(mosquitto_socket(client))) {
+    }
     _UpdateWriteWatch();
 }
 
@@ -256,8 +419,17 @@ void MqttClient_t::_Housekeeping() {
 }
 
 void MqttClient_t::_UpdateWriteWatch() {
+    const bool waiting = writeNotifier && mosquitto_want_write(client);
     if (writeNotifier)
-        writeNotifier->setEnabled(mosquitto_want_write(client));
+        writeNotifier->setEnabled(waiting);
+    if (waiting != backlogged) {
+        backlogged = waiting;
+        emit backlogChanged(waiting);
+    }
+}
+
+QString MqttClient_t::_Broker() const {
+    return QStringLiteral("%1:%2").arg(settings.host).arg(settings.port);
 }
 
 void MqttClient_t::_Publish(const QString &topic, const QByteArray &payload, bool retain, int qos) {
@@ -270,74 +442,30 @@ void MqttClient_t::_Publish(const QString &topic, const QByteArray &payload, boo
     _UpdateWriteWatch();
 }
 
-void MqttClient_t::_Subscribe(const QString &pattern) {
+void MqttClient_t::_Subscribe(const QString &pattern, int qos) {
     if (state != State_t::Connected)
         return;
-    _Succeeded(mosquitto_subscribe(client, nullptr, pattern.toUtf8().constData(), Qos),
+    _Succeeded(mosquitto_subscribe(client, nullptr, pattern.toUtf8().constData(), qos),
                "subscribe");
     _UpdateWriteWatch();
 }
 
 void MqttClient_t::_Stop(const QString &topic, const QByteArray &payload) {
-    switch (state) {
-    case State_t::Stopping:
-    case State_t::Stopped:
-        return;
-    case State_t::Connected:
-        break;
-    default:
-        _Enter(State_t::Stopping);
-        QTimer::singleShot(0, this, &MqttClient_t::_Finish);
-        return;
-    }
-    const QByteArray topicBytes = topic.toUtf8();
-    const bool sent =
-        _Succeeded(mosquitto_publish(client, &stopMessageId, topicBytes.constData(),
-                                     int(payload.size()), payload.constData(), Qos, true),
-                   "publish");
-    _UpdateWriteWatch();
-    _Enter(State_t::Stopping, sent ? StopWaitMs : 0);
-}
-
-void MqttClient_t::_Finish() {
-    if (state == State_t::Stopped)
-        return;
-    _Enter(State_t::Stopped);
-    housekeepingTimer->stop();
-    if (client && mosquitto_socket(client) >= 0) {
-        _Succeeded(mosquitto_disconnect(client), "disconnect");
-        // The DISCONNECT goes out now: nothing runs the loop after this.
-        _Succeeded(mosquitto_loop_write(client, 1), "disconnect");
-    }
-    _Unwatch();
-    emit stopped();
+    lastMessageTopic = topic;
+    lastMessagePayload = payload;
+    _On(Event_t::Stop);
 }
 
 void MqttClient_t::_OnConnect(mosquitto *, void *self, int result) {
     auto *that = static_cast<MqttClient_t *>(self);
-    if (that->state != State_t::Connecting)
-        return;
-    if (result != 0) {
-        that->_Lost(QStringLiteral("connection refused: %1")
-                        .arg(QString::fromUtf8(mosquitto_connack_string(result))));
-        return;
-    }
-    mosquitto_log_callback_set(that->client, nullptr);
-    that->_Enter(State_t::Connected);
-    that->backoffMs = FirstBackoffMs;
-    that->loggedFailures.clear();
-    Log::_Write(Log::Info, QStringLiteral("connected to the broker %1:%2%3")
-                               .arg(that->settings.host)
-                               .arg(that->settings.port)
-                               .arg(that->settings.tls ? QStringLiteral(" with TLS") : QString()));
-    emit that->connectedToBroker();
+    if (result != 0)
+        that->_On(Event_t::Refused, QString::fromUtf8(mosquitto_connack_string(result)));
+    else
+        that->_On(Event_t::Accepted);
 }
 
 void MqttClient_t::_OnDisconnect(mosquitto *, void *self, int result) {
-    auto *that = static_cast<MqttClient_t *>(self);
-    if (that->state == State_t::Stopped)
-        return;
-    that->_Lost(QStringLiteral("connection lost (%1)").arg(_Text(result)));
+    static_cast<MqttClient_t *>(self)->_On(Event_t::Failed, _Text(result));
 }
 
 void MqttClient_t::_OnMessage(mosquitto *, void *self, const mosquitto_message *message) {
@@ -349,8 +477,8 @@ void MqttClient_t::_OnMessage(mosquitto *, void *self, const mosquitto_message *
 
 void MqttClient_t::_OnPublish(mosquitto *, void *self, int messageId) {
     auto *that = static_cast<MqttClient_t *>(self);
-    if (that->state == State_t::Stopping && messageId == that->stopMessageId)
-        QTimer::singleShot(0, that, &MqttClient_t::_Finish);
+    if (that->state == State_t::Stopping && messageId == that->lastMessageId)
+        that->_On(Event_t::Delivered);
 }
 
 void MqttClient_t::_OnLog(mosquitto *, void *self, int level, const char *text) {
