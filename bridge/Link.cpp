@@ -4,12 +4,12 @@
 #include "bridge/Log.h"
 #include "protocol/Protocol.h"
 
-#include <QNetworkDatagram>
-#include <QUdpSocket>
-#include <QVariant>
+#include <QElapsedTimer>
+#include <QSocketNotifier>
 
 #include <cerrno>
 #include <cstring>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,11 +17,24 @@
 namespace {
 // As the window: longer datagrams are cut, and the receive buffer holds the
 // answers of many nodes to one probe.
-constexpr qint64 MaxDatagramSize = 1024;
+constexpr int MaxDatagramSize = 1024;
 constexpr int ReceiveBufferBytes = 8 * 1024 * 1024;
+// As the window: one pass over the socket reads for at most this long, so
+// that a flood does not hold up the broker, the timers and the signals.
+constexpr qint64 ReadingTimeMs = 10;
 
 QString _Errno() {
     return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+sockaddr_in6 _SocketAddress(const QHostAddress &address, quint16 port, uint scope) {
+    sockaddr_in6 socketAddress = {};
+    socketAddress.sin6_family = AF_INET6;
+    socketAddress.sin6_port = htons(port);
+    socketAddress.sin6_scope_id = scope;
+    const Q_IPV6ADDR bytes = address.toIPv6Address();
+    std::memcpy(&socketAddress.sin6_addr, bytes.c, sizeof socketAddress.sin6_addr);
+    return socketAddress;
 }
 
 // A UDP socket on [::]:port that only this interface reaches, and that no
@@ -34,9 +47,7 @@ int _BoundSocket(const QString &interfaceName, quint16 port, QString *error) {
     }
     const QByteArray device = interfaceName.toLocal8Bit();
     const int on = 1;
-    sockaddr_in6 any = {};
-    any.sin6_family = AF_INET6;
-    any.sin6_port = htons(port);
+    const sockaddr_in6 any = _SocketAddress(QHostAddress::AnyIPv6, port, 0);
     if (::setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, device.constData(),
                      socklen_t(device.size())) != 0) {
         *error = QStringLiteral("cannot bind a UDP socket to %1: %2").arg(interfaceName, _Errno());
@@ -63,56 +74,127 @@ int _BoundSocket(const QString &interfaceName, quint16 port, QString *error) {
 Link_t::Link_t(const QString &interfaceName, uint interfaceIndex, QObject *parent)
     : QObject(parent)
     , name(interfaceName)
-    , index(interfaceIndex)
-    , nodeSocket(new QUdpSocket(this))
-    , commandSocket(new QUdpSocket(this)) {
-    connect(nodeSocket, &QUdpSocket::readyRead, this, &Link_t::_DatagramsWaiting);
+    , index(interfaceIndex) {
+}
+
+Link_t::~Link_t() {
+    _Close();
 }
 
 bool Link_t::_Open(QString *error) {
-    for (auto [socket, port] :
-         {std::pair(nodeSocket, Ternix36::ProgramPort), std::pair(commandSocket, quint16(0))}) {
-        const int fd = _BoundSocket(name, port, error);
-        if (fd < 0)
-            return false;
-        if (!socket->setSocketDescriptor(fd, QAbstractSocket::BoundState)) {
-            ::close(fd);
-            *error = QStringLiteral("cannot use a UDP socket on %1: %2")
-                         .arg(name, socket->errorString());
-            return false;
-        }
+    _Close();
+    nodeSocket = _BoundSocket(name, Ternix36::ProgramPort, error);
+    if (nodeSocket < 0)
+        return false;
+    commandSocket = _BoundSocket(name, 0, error);
+    if (commandSocket < 0) {
+        _Close();
+        return false;
     }
-    nodeSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
-                                QVariant(ReceiveBufferBytes));
+    // Best effort: without it, the kernel's default buffer.
+    ::setsockopt(nodeSocket, SOL_SOCKET, SO_RCVBUF, &ReceiveBufferBytes, sizeof ReceiveBufferBytes);
+    notifier = new QSocketNotifier(nodeSocket, QSocketNotifier::Read, this);
+    notifier->setEnabled(reading);
+    connect(notifier, &QSocketNotifier::activated, this, &Link_t::_DatagramsWaiting);
     return true;
 }
 
-void Link_t::_Probe() {
-    _Sent(nodeSocket->writeDatagram(Ternix36::ProbeDatagram(),
-                                    Ternix36::ProbeAddress(QString::number(index)),
-                                    Ternix36::NodePort),
-          nodeSocket, QStringLiteral("probe"), &probeFailureLogged);
+void Link_t::_Close() {
+    if (notifier) {
+        // Perhaps from within its own activation.
+        notifier->setEnabled(false);
+        notifier->deleteLater();
+        notifier = nullptr;
+    }
+    for (int *socket : {&nodeSocket, &commandSocket}) {
+        if (*socket >= 0)
+            ::close(*socket);
+        *socket = -1;
+    }
+}
+
+void Link_t::_SetReading(bool on) {
+    reading = on;
+    if (notifier)
+        notifier->setEnabled(on);
+}
+
+Link_t::Change_t Link_t::_Watch() {
+    const uint now = ::if_nametoindex(name.toLocal8Bit().constData());
+    if (now == index)
+        return Change_t::None;
+    if (now == 0) {
+        Log::_Write(Log::Warning, QStringLiteral("interface %1 is gone: its nodes go offline when "
+                                                 "the next probe goes unanswered; waiting for it "
+                                                 "to come back")
+                                      .arg(name));
+        _Close();
+        index = 0;
+        return Change_t::Gone;
+    }
+    const uint before = index;
+    QString error;
+    if (!_Open(&error)) {
+        // Tried again at the next look.
+        if (!rebindFailureLogged)
+            Log::_Write(Log::Error, error);
+        rebindFailureLogged = true;
+        index = 0;
+        return before == 0 ? Change_t::None : Change_t::Gone;
+    }
+    index = now;
+    rebindFailureLogged = false;
+    probeFailureLogged = false;
+    sendFailureLogged = false;
+    Log::_Write(
+        Log::Notice,
+        QStringLiteral("interface %1 is back (index %2): serving it again").arg(name).arg(now));
+    return Change_t::Back;
+}
+
+bool Link_t::_Probe() {
+    // A link that is gone was said so once.
+    if (index == 0 || nodeSocket < 0)
+        return false;
+    const QByteArray probe = Ternix36::ProbeDatagram();
+    const sockaddr_in6 to =
+        _SocketAddress(Ternix36::ProbeAddress(QString()), Ternix36::NodePort, index);
+    return _Sent(::sendto(nodeSocket, probe.constData(), size_t(probe.size()), 0,
+                          reinterpret_cast<const sockaddr *>(&to), sizeof to),
+                 QStringLiteral("probe"), &probeFailureLogged);
 }
 
 void Link_t::_Send(const QByteArray &command, const QHostAddress &node, quint16 port) {
-    QHostAddress scoped = node;
-    scoped.setScopeId(QString::number(index));
-    _Sent(commandSocket->writeDatagram(command, scoped, port), commandSocket,
+    if (index == 0 || commandSocket < 0)
+        return;
+    const sockaddr_in6 to = _SocketAddress(node, port, index);
+    _Sent(::sendto(commandSocket, command.constData(), size_t(command.size()), 0,
+                   reinterpret_cast<const sockaddr *>(&to), sizeof to),
           QStringLiteral("send a command"), &sendFailureLogged);
 }
 
 // Logged once while it keeps failing: a link that is down fails every datagram.
-void Link_t::_Sent(qint64 result, const QUdpSocket *socket, const QString &what,
-                   bool *failureLogged) {
+bool Link_t::_Sent(ssize_t result, const QString &what, bool *failureLogged) {
     if (result < 0 && !*failureLogged)
-        Log::_Write(Log::Warning,
-                    QStringLiteral("cannot %1 on %2: %3").arg(what, name, socket->errorString()));
+        Log::_Write(Log::Warning, QStringLiteral("cannot %1 on %2: %3").arg(what, name, _Errno()));
     *failureLogged = result < 0;
+    return result >= 0;
 }
 
+// What is left after a pass announces itself again once the broker, the
+// timers and the signals have had their turn.
 void Link_t::_DatagramsWaiting() {
-    while (nodeSocket->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = nodeSocket->receiveDatagram(MaxDatagramSize);
-        emit datagramReceived(datagram.senderAddress(), datagram.data());
-    }
+    QElapsedTimer pass;
+    pass.start();
+    char buffer[MaxDatagramSize];
+    do {
+        sockaddr_in6 from = {};
+        socklen_t fromSize = sizeof from;
+        const ssize_t length = ::recvfrom(nodeSocket, buffer, sizeof buffer, 0,
+                                          reinterpret_cast<sockaddr *>(&from), &fromSize);
+        if (length < 0)
+            return;
+        const QHostAddress sender(reinterpret_cast<const quint8 *>(&from.sin6_addr));
+        emit datagramReceived(sender, QByteArray(buffer, length));
+    } while (reading && nodeSocket >= 0 && pass.elapsed() < ReadingTimeMs);
 }
