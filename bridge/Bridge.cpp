@@ -10,12 +10,13 @@
 #include "bridge/Log.h"
 #include "bridge/MqttClient.h"
 #include "bridge/PlugDevice.h"
-#include "protocol/Clock.h"
 #include "protocol/Liveness.h"
 #include "protocol/ProbeWindows.h"
 #include "protocol/ReportReader.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QJsonDocument>
 #include <QTimer>
 
@@ -27,6 +28,19 @@ const QByteArray Offline = QByteArrayLiteral("offline");
 const QString Set = QStringLiteral("set");
 const QString Remove = QStringLiteral("remove");
 const QString Availability = QStringLiteral("availability");
+constexpr int TickMs = 1000;
+// A node's discovery configs go out at most this often, whatever its name does.
+constexpr qint64 DiscoveryIntervalMs = 1000;
+// How long a newcomer waits for its own claim to come back through the
+// broker, and then for a serving bridge's answer.
+constexpr int ClaimEchoWaitMs = 5000;
+constexpr int ClaimAnswerWaitMs = 1000;
+// A link whose interface came back is probed each tick until a probe leaves
+// (its link-local address may still be tentative), at most this often.
+constexpr int ProbesOwedOnReturn = 10;
+// Nodes named one by one in the log when a restart finds them silent; a large
+// site gets a count for the rest.
+constexpr int MarksLogged = 20;
 
 Device_t *_NewDevice(Ternix36::_NodeType type, const QString &link, const QString &address,
                      const Device_t::Sender_t &send, QObject *parent) {
@@ -65,6 +79,13 @@ const QList<Device_t::Entity_t> &_EveryEntity() {
     }();
     return every;
 }
+
+QString _Canonical(const QString &address) {
+    QHostAddress parsed(address);
+    return parsed.protocol() == QAbstractSocket::IPv6Protocol && parsed.scopeId().isEmpty()
+               ? parsed.toString()
+               : QString();
+}
 } // namespace
 
 Bridge_t::Bridge_t(const BridgeOptions_t &options, const QList<Interface_t> &interfaces,
@@ -72,7 +93,10 @@ Bridge_t::Bridge_t(const BridgeOptions_t &options, const QList<Interface_t> &int
     : QObject(parent)
     , options(options)
     , topics(options.baseTopic, options.bridgeId, options.discoveryPrefix)
+    , claim(QHostInfo::localHostName(), QCoreApplication::applicationPid(), _Now().wallMs)
     , probeTimer(new QTimer(this))
+    , tickTimer(new QTimer(this))
+    , claimTimer(new QTimer(this))
     , probeWindows(new ProbeWindows_t(this)) {
     for (const Interface_t &interface : interfaces) {
         const int number = int(links.size());
@@ -93,16 +117,28 @@ Bridge_t::Bridge_t(const BridgeOptions_t &options, const QList<Interface_t> &int
     settings.keyFile = options.keyFile;
     settings.username = options.username;
     settings.password = options.password;
-    settings.clientId = QStringLiteral("ternix36-bridge-%1").arg(options.bridgeId);
+    // Each process a client id of its own: a broker drops the older of two
+    // connections with one id, and two bridges with one id must both stay
+    // connected to find each other out.
+    settings.clientId = QStringLiteral("ternix36-bridge-%1-%2")
+                            .arg(options.bridgeId, claim._Own().instance.left(8));
     settings.willTopic = topics._BridgeAvailability();
     settings.willPayload = Offline;
     broker = new MqttClient_t(settings, this);
     connect(broker, &MqttClient_t::connectedToBroker, this, &Bridge_t::_BrokerConnected);
     connect(broker, &MqttClient_t::messageReceived, this, &Bridge_t::_MessageReceived);
-    connect(broker, &MqttClient_t::stopped, this, &Bridge_t::finished);
+    connect(broker, &MqttClient_t::stopped, this, [this] { emit finished(exitCode); });
+    connect(broker, &MqttClient_t::backlogChanged, this, [this](bool backlogged) {
+        for (Link_t *link : std::as_const(links))
+            link->_SetReading(!backlogged);
+    });
 
     probeTimer->setInterval(options.probeEverySeconds * 1000);
     connect(probeTimer, &QTimer::timeout, this, &Bridge_t::_Probe);
+    tickTimer->setInterval(TickMs);
+    connect(tickTimer, &QTimer::timeout, this, &Bridge_t::_Tick);
+    claimTimer->setSingleShot(true);
+    connect(claimTimer, &QTimer::timeout, this, &Bridge_t::_Claimed);
     connect(probeWindows, &ProbeWindows_t::closed, this, &Bridge_t::_ProbeWindowClosed);
 }
 
@@ -110,24 +146,81 @@ bool Bridge_t::_Start(QString *error) {
     for (Link_t *link : std::as_const(links))
         if (!link->_Open(error))
             return false;
+    if (!options.tls && !options.password.isEmpty())
+        Log::_Write(Log::Warning,
+                    QStringLiteral("the password goes to the broker %1:%2 in clear text "
+                                   "(mqtt://)%3: use mqtts:// to keep it secret")
+                        .arg(options.brokerHost)
+                        .arg(options.brokerPort)
+                        .arg(options.brokerPort == 8883 ? QStringLiteral(", although port 8883 is "
+                                                                         "MQTT over TLS")
+                                                        : QString()));
     if (!broker->_Start(error))
         return false;
     _Probe();
     probeTimer->start();
+    tickTimer->start();
     return true;
 }
 
 void Bridge_t::_Stop() {
-    probeTimer->stop();
+    _Quiet();
     Log::_Write(Log::Info, QStringLiteral("stopping"));
-    broker->_Stop(topics._BridgeAvailability(), Offline);
+    // A bridge that never served says nothing for the id.
+    if (serving)
+        broker->_Stop(topics._BridgeAvailability(), Offline);
+    else
+        broker->_Stop();
+}
+
+// Nothing more is heard or probed: what is left is to leave the broker.
+void Bridge_t::_Quiet() {
+    probeTimer->stop();
+    tickTimer->stop();
+    claimTimer->stop();
+    disconnect(broker, &MqttClient_t::backlogChanged, this, nullptr);
+    for (Link_t *link : std::as_const(links))
+        link->_SetReading(false);
 }
 
 void Bridge_t::_Probe() {
-    for (Link_t *link : std::as_const(links)) {
-        link->_Probe();
-        probeWindows->_Open(link->_Name());
+    for (int link = 0; link < links.size(); ++link)
+        _ProbeLink(link);
+}
+
+// The window opens even when the probe could not leave: the nodes of a link
+// that is gone go offline when it closes.
+bool Bridge_t::_ProbeLink(int link) {
+    const bool sent = links[link]->_Probe();
+    probeWindows->_Open(links[link]->_Name());
+    if (sent)
+        probesOwed.remove(link);
+    return sent;
+}
+
+void Bridge_t::_Tick() {
+    for (int link = 0; link < links.size(); ++link) {
+        if (links[link]->_Watch() == Link_t::Change_t::Back)
+            probesOwed.insert(link, ProbesOwedOnReturn);
+        const auto owed = probesOwed.find(link);
+        if (owed != probesOwed.end() && !_ProbeLink(link) && --owed.value() <= 0)
+            probesOwed.erase(owed);
     }
+
+    const qint64 nowMs = _Now().monotonicMs;
+    for (auto key = discoveryDue.begin(); key != discoveryDue.end();) {
+        const auto found = devices.find(*key);
+        if (found == devices.end()) {
+            key = discoveryDue.erase(key);
+        } else if (nowMs - found->second->discoveredAtMs >= DiscoveryIntervalMs) {
+            _PublishDiscovery(found->second);
+            key = discoveryDue.erase(key);
+        } else {
+            ++key;
+        }
+    }
+    if (serving)
+        _PublishIndex(index._TakeChanged());
 }
 
 void Bridge_t::_ProbeWindowClosed(const Moment_t &probe, const QString &scope) {
@@ -140,7 +233,8 @@ void Bridge_t::_ProbeWindowClosed(const Moment_t &probe, const QString &scope) {
     }
     if (!firstProbeWindowClosed) {
         firstProbeWindowClosed = true;
-        _MarkRememberedOffline();
+        if (serving)
+            _MarkRememberedOffline();
     }
 }
 
@@ -166,16 +260,24 @@ void Bridge_t::_Route(int link, const QHostAddress &sender, const QByteArray &da
         device = _CreateDevice(kind->type, link, sender);
         devices.emplace(key, device);
         remembered.remove(_NodeTopic(device));
+        index._Add(device->_Link(), device->_Address());
         Log::_Write(Log::Info,
                     QStringLiteral("found %1 at %2").arg(device->_Model(), device->_Id()));
     }
 
     const bool known = device->liveness._LastHeardMs() != 0;
-    const bool answeringAgain = device->liveness._Heard(_Now());
+    const Moment_t now = _Now();
+    const bool answeringAgain = device->liveness._Heard(now);
     if (report._IsReport())
         device->_Read(report);
-    if (!known || device->discoveredName != device->_Name())
+    if (!known) {
         _PublishDiscovery(device);
+    } else if (device->discoveredName != device->_Name()) {
+        if (now.monotonicMs - device->discoveredAtMs >= DiscoveryIntervalMs)
+            _PublishDiscovery(device);
+        else
+            discoveryDue.insert(key);
+    }
     if (!known || answeringAgain)
         _PublishAvailability(device);
     if (report._IsReport())
@@ -208,13 +310,49 @@ int Bridge_t::_LinkNumber(const QString &name) const {
     return -1;
 }
 
+// The index is subscribed to before the claim goes out: the broker sends the
+// retained lists first, so that by the time the claim comes back, the index
+// is in. A bridge that served already serves on at once.
 void Bridge_t::_BrokerConnected() {
+    broker->_Subscribe(topics._Claim());
+    if (!serving)
+        broker->_Subscribe(topics._IndexPattern());
+    broker->_Publish(topics._Claim(), claim._Payload(serving), false);
+    if (serving) {
+        _Serve();
+        return;
+    }
+    claimEchoed = false;
+    claimTimer->start(ClaimEchoWaitMs);
+}
+
+// No serving bridge answered the claim: this one serves the id.
+void Bridge_t::_Claimed() {
+    if (serving || !broker->_IsConnected())
+        return;
+    if (!claimEchoed)
+        Log::_Write(Log::Warning,
+                    QStringLiteral("the broker did not pass this bridge's claim to the id %1 back "
+                                   "within %2 s: another bridge with this id would go unnoticed "
+                                   "(may this user read %3?)")
+                        .arg(options.bridgeId)
+                        .arg(ClaimEchoWaitMs / 1000)
+                        .arg(topics._Claim()));
+    serving = true;
+    _Serve();
+}
+
+void Bridge_t::_Serve() {
     broker->_Publish(topics._BridgeAvailability(), Online, true);
-    for (const QString &pattern :
-         {topics._CommandPattern(), topics._RemovePattern(), topics._NodeAvailabilityPattern(),
-          topics._HomeAssistantStatus()})
+    for (const QString &pattern : {topics._BridgeAvailability(), topics._CommandPattern(),
+                                   topics._RemovePattern(), topics._HomeAssistantStatus()})
         broker->_Subscribe(pattern);
+    // What the index misses (a node put there by hand, or by a bridge from
+    // before the index): as much as the broker's queue lets through.
+    broker->_Subscribe(topics._NodeAvailabilityPattern(), 0);
     _PublishAll();
+    if (firstProbeWindowClosed)
+        _MarkRememberedOffline();
 }
 
 void Bridge_t::_PublishAll() {
@@ -223,13 +361,36 @@ void Bridge_t::_PublishAll() {
         _PublishAvailability(device);
         _PublishState(device);
     }
+    index._TakeChanged();
+    _PublishIndex(index._Links());
 }
 
 void Bridge_t::_MessageReceived(const QString &topic, const QByteArray &payload, bool retained) {
+    if (topic == topics._Claim()) {
+        _ClaimReceived(payload);
+        return;
+    }
+    QString link;
+    if (topics._ParseIndex(topic, &link)) {
+        if (retained)
+            _IndexReadBack(link, payload);
+        return;
+    }
+    if (topic == topics._BridgeAvailability()) {
+        // The last will of a connection of ours that the broker had not yet
+        // given up, published after this one said online.
+        if (serving && broker->_IsConnected() && !retained && payload == Offline) {
+            Log::_Write(Log::Notice, QStringLiteral("an earlier connection's last will said "
+                                                    "offline: online again"));
+            broker->_Publish(topics._BridgeAvailability(), Online, true);
+        }
+        return;
+    }
     // Home Assistant's birth: it may have lost every config.
     if (topic == topics._HomeAssistantStatus()) {
         if (!retained && payload == Online) {
             Log::_Write(Log::Info, QStringLiteral("Home Assistant started: publishing again"));
+            broker->_Publish(topics._BridgeAvailability(), Online, true);
             _PublishAll();
         }
         return;
@@ -261,6 +422,43 @@ void Bridge_t::_MessageReceived(const QString &topic, const QByteArray &payload,
         _Command(topic, node, payload);
 }
 
+void Bridge_t::_ClaimReceived(const QByteArray &payload) {
+    IdClaim_t::Claim_t other;
+    if (!IdClaim_t::_Parse(payload, &other))
+        return;
+    if (other.instance == claim._Own().instance) {
+        // The index is in; a serving bridge's answer follows within a round trip.
+        if (!serving && claimTimer->isActive()) {
+            claimEchoed = true;
+            claimTimer->start(ClaimAnswerWaitMs);
+        }
+        return;
+    }
+    if (claim._YieldsTo(other, serving)) {
+        _Yield(other);
+        return;
+    }
+    if (serving && lastClaimAnswered != other.instance) {
+        lastClaimAnswered = other.instance;
+        Log::_Write(Log::Warning, QStringLiteral("%1 tried to start as bridge %2, which this "
+                                                 "bridge serves: it is told to stop")
+                                      .arg(IdClaim_t::_Describe(other), options.bridgeId));
+    }
+    if (serving)
+        broker->_Publish(topics._Claim(), claim._Payload(true), false);
+}
+
+void Bridge_t::_Yield(const IdClaim_t::Claim_t &holder) {
+    Log::_Write(Log::Error,
+                QStringLiteral("the bridge id %1 is served by %2: give this bridge another "
+                               "--bridge-id, or stop that one")
+                    .arg(options.bridgeId, IdClaim_t::_Describe(holder)));
+    exitCode = 1;
+    _Quiet();
+    // Without a last message or the last will: the id is the other's.
+    broker->_Stop();
+}
+
 void Bridge_t::_Command(const QString &topic, const Topics_t::NodeTopic_t &node,
                         const QByteArray &payload) {
     Device_t *device = _Device(node);
@@ -277,39 +475,75 @@ void Bridge_t::_Command(const QString &topic, const Topics_t::NodeTopic_t &node,
 }
 
 // Everything of the node goes from the broker: its configs (of every kind, as
-// a node read back has none), its state and its availability. It comes back
+// a node read back has none), its state and its availability, under its
+// address as the topic wrote it and as the bridge writes it. It comes back
 // when it answers again.
 void Bridge_t::_Remove(const Topics_t::NodeTopic_t &node) {
     const QString address = node.address.toString();
-    const QString nodeTopic = topics._Node(node.link, address);
     if (Device_t *device = _Device(node)) {
+        discoveryDue.erase(_Key(node));
         device->deleteLater();
         devices.erase(_Key(node));
         nodeLimitLogged = false;
     }
-    remembered.remove(nodeTopic);
-    const QString nodeId = topics._DiscoveryNodeId(node.link, address);
-    for (const Device_t::Entity_t &entity : _EveryEntity())
-        broker->_Publish(topics._Config(entity.component, nodeId, entity.object), {}, true);
-    broker->_Publish(nodeTopic + QStringLiteral("/state"), {}, true);
-    broker->_Publish(nodeTopic + u'/' + Availability, {}, true);
+    index._Remove(node.link, address);
+    QStringList spellings{address};
+    if (node.addressText != address)
+        spellings.append(node.addressText);
+    for (const QString &spelling : std::as_const(spellings)) {
+        const QString nodeTopic = topics._Node(node.link, spelling);
+        remembered.remove(nodeTopic);
+        const QString nodeId = topics._DiscoveryNodeId(node.link, spelling);
+        for (const Device_t::Entity_t &entity : _EveryEntity())
+            broker->_Publish(topics._Config(entity.component, nodeId, entity.object), {}, true);
+        broker->_Publish(nodeTopic + QStringLiteral("/state"), {}, true);
+        broker->_Publish(nodeTopic + u'/' + Availability, {}, true);
+    }
     Log::_Write(Log::Info, QStringLiteral("removed %1%%2").arg(address, node.link));
 }
 
-// A node that says offline already, or answers, needs nothing.
+void Bridge_t::_IndexReadBack(const QString &link, const QByteArray &payload) {
+    for (const QString &address : NodeIndex_t::_Parse(payload)) {
+        const QString canonical = _Canonical(address);
+        if (canonical.isEmpty())
+            continue;
+        index._Add(link, canonical);
+        _Remember(link, canonical, true);
+    }
+}
+
+// An availability read back; one that says offline already needs nothing.
 void Bridge_t::_ReadBack(const Topics_t::NodeTopic_t &node, const QByteArray &availability) {
-    if (availability.isEmpty() || availability == Offline || _Device(node))
+    if (availability.isEmpty() || availability == Offline)
         return;
-    remembered.insert(topics._Node(node.link, node.address.toString()));
-    if (firstProbeWindowClosed)
+    const bool canonical = node.addressText == node.address.toString();
+    if (canonical)
+        index._Add(node.link, node.addressText);
+    _Remember(node.link, node.addressText, canonical);
+    if (serving && firstProbeWindowClosed)
         _MarkRememberedOffline();
 }
 
+// A node that answers needs nothing; one whose address is not written as the
+// bridge writes it is not the device's, and goes offline in any case.
+void Bridge_t::_Remember(const QString &link, const QString &addressText, bool canonical) {
+    if (canonical && _LinkNumber(link) >= 0 &&
+        devices.count({_LinkNumber(link), _NodeKey(QHostAddress(addressText))}))
+        return;
+    remembered.insert(topics._Node(link, addressText));
+}
+
 void Bridge_t::_MarkRememberedOffline() {
+    int logged = 0;
     for (const QString &nodeTopic : std::as_const(remembered)) {
-        Log::_Write(Log::Notice, QStringLiteral("%1 did not answer: offline").arg(nodeTopic));
+        if (++logged <= MarksLogged)
+            Log::_Write(Log::Notice, QStringLiteral("%1 did not answer: offline").arg(nodeTopic));
         broker->_Publish(nodeTopic + u'/' + Availability, Offline, true);
     }
+    if (logged > MarksLogged)
+        Log::_Write(
+            Log::Notice,
+            QStringLiteral("%1 more nodes did not answer: offline").arg(logged - MarksLogged));
     remembered.clear();
 }
 
@@ -319,7 +553,8 @@ QString Bridge_t::_NodeTopic(const Device_t *device) const {
 
 void Bridge_t::_PublishDiscovery(Device_t *device) {
     device->discoveredName = device->_Name();
-    if (!broker->_IsConnected())
+    device->discoveredAtMs = _Now().monotonicMs;
+    if (!broker->_IsConnected() || !serving)
         return;
     const Discovery_t discovery(topics);
     for (const Device_t::Entity_t &entity : device->_Entities())
@@ -332,13 +567,20 @@ void Bridge_t::_PublishDiscovery(Device_t *device) {
 // each would cost the library a search of its unacknowledged messages per
 // acknowledgement.
 void Bridge_t::_PublishState(const Device_t *device) {
-    if (device->liveness._LastHeardMs() == 0)
+    if (!serving || device->liveness._LastHeardMs() == 0)
         return;
     broker->_Publish(_NodeTopic(device) + QStringLiteral("/state"),
                      QJsonDocument(device->_State()).toJson(QJsonDocument::Compact), true, 0);
 }
 
 void Bridge_t::_PublishAvailability(const Device_t *device) {
+    if (!serving)
+        return;
     broker->_Publish(_NodeTopic(device) + u'/' + Availability,
                      device->liveness._NotAnswering() ? Offline : Online, true);
+}
+
+void Bridge_t::_PublishIndex(const QStringList &links) {
+    for (const QString &link : links)
+        broker->_Publish(topics._Index(link), index._Payload(link), true);
 }

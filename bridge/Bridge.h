@@ -2,7 +2,10 @@
 #pragma once
 
 #include "bridge/BridgeOptions.h"
+#include "bridge/IdClaim.h"
+#include "bridge/NodeIndex.h"
 #include "bridge/Topics.h"
+#include "protocol/Clock.h"
 #include "protocol/NodeKey.h"
 #include "protocol/NodeKinds.h"
 
@@ -11,13 +14,13 @@
 #include <QSet>
 
 #include <map>
+#include <set>
 #include <utility>
 
 class Device_t;
 class Link_t;
 class MqttClient_t;
 class ProbeWindows_t;
-struct Moment_t;
 class QHostAddress;
 class QTimer;
 
@@ -28,9 +31,11 @@ class QTimer;
 // Topics_t), and passes the broker's commands on to the nodes. It never sends
 // a node a command of its own.
 //
-// The broker is its memory: on connecting it reads back the availability of
-// the nodes it published before, and marks those that do not answer the
-// first probe offline, their last state kept.
+// On every connection it first claims its bridge id (IdClaim_t) and reads
+// back the index of the nodes it keeps in the broker (NodeIndex_t); a bridge
+// that finds its id served by another stops. Then it serves: it publishes
+// everything, and marks offline the nodes of the index that do not answer the
+// first probe, their last state kept.
 class Bridge_t : public QObject {
     Q_OBJECT
 
@@ -46,17 +51,21 @@ public:
     // Binds the nodes' port on every link and starts; false with the reason
     // when it cannot.
     bool _Start(QString *error);
-    // Says offline to the broker and disconnects; then finished().
+    // Says offline to the broker and disconnects; then finished(0).
     void _Stop();
 
 signals:
-    void finished();
+    // 0 once stopped; 1 when another bridge serves this bridge's id.
+    void finished(int exitCode);
 
 private:
     // A node: the number of its link, and its address.
     using DeviceKey_t = std::pair<int, NodeKey_t>;
 
+    void _Quiet();
     void _Probe();
+    bool _ProbeLink(int link);
+    void _Tick();
     // The answer window of the probe sent at `probe` on the link `scope` closed.
     void _ProbeWindowClosed(const Moment_t &probe, const QString &scope);
     void _Route(int link, const QHostAddress &sender, const QByteArray &datagram);
@@ -66,30 +75,52 @@ private:
     int _LinkNumber(const QString &name) const;
 
     void _BrokerConnected();
+    void _Claimed();
+    void _Serve();
     void _MessageReceived(const QString &topic, const QByteArray &payload, bool retained);
+    void _ClaimReceived(const QByteArray &payload);
+    void _Yield(const IdClaim_t::Claim_t &holder);
     void _Command(const QString &topic, const Topics_t::NodeTopic_t &node,
                   const QByteArray &payload);
     void _Remove(const Topics_t::NodeTopic_t &node);
+    void _IndexReadBack(const QString &link, const QByteArray &payload);
     void _ReadBack(const Topics_t::NodeTopic_t &node, const QByteArray &availability);
+    void _Remember(const QString &link, const QString &addressText, bool canonical);
     void _MarkRememberedOffline();
 
     QString _NodeTopic(const Device_t *device) const;
     void _PublishDiscovery(Device_t *device);
     void _PublishState(const Device_t *device);
     void _PublishAvailability(const Device_t *device);
+    void _PublishIndex(const QStringList &links);
     void _PublishAll();
 
     BridgeOptions_t options;
     Topics_t topics;
+    IdClaim_t claim;
     QList<Link_t *> links;
     MqttClient_t *broker;
     QTimer *probeTimer;
+    // Once a second: the interfaces, the discovery configs held back, the index.
+    QTimer *tickTimer;
+    // How long a newcomer waits for a serving bridge's answer to its claim.
+    QTimer *claimTimer;
     ProbeWindows_t *probeWindows;
     std::map<DeviceKey_t, Device_t *> devices;
-    // Nodes read back from the broker as online that have not answered yet,
-    // by their topic; marked offline once the first probe's window closes.
+    // Devices whose name changed within a second of their last discovery.
+    std::set<DeviceKey_t> discoveryDue;
+    NodeIndex_t index;
+    // Node topics (B/ID/LINK/ADDRESS as they stand in the broker) read back,
+    // that no node has answered for yet; marked offline once the first
+    // probe's window has closed.
     QSet<QString> remembered;
+    // Links whose interface came back, probed each tick until a probe leaves.
+    QHash<int, int> probesOwed;
+    bool serving = false;
+    bool claimEchoed = false;
     bool firstProbeWindowClosed = false;
     bool nodeLimitLogged = false;
+    int exitCode = 0;
     QSet<QString> retainedCommandsLogged;
+    QString lastClaimAnswered;
 };

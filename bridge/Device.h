@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 
 #include <functional>
@@ -30,6 +31,10 @@ public:
         QJsonObject config;
         bool readsState = true;     // gets the node's state topic
         bool takesCommands = false; // gets a command topic of its own
+        // Further keys that name the node's state topic, and further command
+        // topics: the key, and the object whose set topic it is.
+        QStringList moreStateTopics;
+        QList<QPair<QString, QString>> moreCommandTopics;
     };
 
     // What a command topic's payload did.
@@ -47,8 +52,10 @@ public:
     const QString &_Model() const { return model; }
     // The name from the latest report; empty until a report names the node.
     const QString &_Name() const { return name; }
-    // The name its discovery was last published with; null before.
+    // The name its discovery was last published with, null before, and when
+    // (on the monotonic clock).
     QString discoveredName;
+    qint64 discoveredAtMs = 0;
 
     // A report from the node, at least the three header bytes long.
     virtual void _Read(const ReportReader_t &report) = 0;

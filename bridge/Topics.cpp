@@ -39,6 +39,14 @@ QString Topics_t::_HomeAssistantStatus() const {
     return prefix + QStringLiteral("/status");
 }
 
+QString Topics_t::_Claim() const {
+    return base + QStringLiteral("/claim");
+}
+
+QString Topics_t::_Index(const QString &link) const {
+    return base + u'/' + link + QStringLiteral("/nodes");
+}
+
 QString Topics_t::_CommandPattern() const {
     return base + QStringLiteral("/+/+/+/set");
 }
@@ -49,6 +57,20 @@ QString Topics_t::_RemovePattern() const {
 
 QString Topics_t::_NodeAvailabilityPattern() const {
     return base + QStringLiteral("/+/+/availability");
+}
+
+QString Topics_t::_IndexPattern() const {
+    return base + QStringLiteral("/+/nodes");
+}
+
+bool Topics_t::_ParseIndex(const QString &topic, QString *link) const {
+    if (!topic.startsWith(base + u'/') || !topic.endsWith(QStringLiteral("/nodes")))
+        return false;
+    const QStringList levels = topic.mid(base.size() + 1).split(u'/');
+    if (levels.size() != 2)
+        return false;
+    *link = levels[0];
+    return true;
 }
 
 bool Topics_t::_Parse(const QString &topic, NodeTopic_t *parsed) const {
@@ -62,6 +84,7 @@ bool Topics_t::_Parse(const QString &topic, NodeTopic_t *parsed) const {
         return false;
     parsed->link = levels[0];
     parsed->address = address;
+    parsed->addressText = levels[1];
     parsed->levels = levels.mid(2);
     return true;
 }

@@ -9,6 +9,8 @@
 // discovery configs is under B/ID, the base topic and the bridge's id, so that
 // bridges with their own ids share a broker without sharing a topic:
 //   B/ID/availability                      the bridge: online, or offline (also its last will)
+//   B/ID/claim                             which process serves the id (IdClaim_t)
+//   B/ID/LINK/nodes                        the addresses of the link's nodes, JSON (NodeIndex_t)
 //   B/ID/LINK/ADDRESS/availability         a node: online, or offline while it does not answer
 //   B/ID/LINK/ADDRESS/state                its latest readings, JSON
 //   B/ID/LINK/ADDRESS/OBJECT/set           commands for one of its entities
@@ -27,18 +29,24 @@ public:
     QString _Node(const QString &link, const QString &address) const;
     QString _Config(const QString &component, const QString &nodeId, const QString &object) const;
     QString _HomeAssistantStatus() const;
+    QString _Claim() const;
+    QString _Index(const QString &link) const;
 
     // What the bridge subscribes to.
     QString _CommandPattern() const;
     QString _RemovePattern() const;
     QString _NodeAvailabilityPattern() const;
+    QString _IndexPattern() const;
+    // The link of an index topic; false for any other topic.
+    bool _ParseIndex(const QString &topic, QString *link) const;
 
     // A topic below one of this bridge's nodes, taken apart; false for any
     // other topic or an address that is none.
     struct NodeTopic_t {
         QString link;
         QHostAddress address;
-        QStringList levels; // after ADDRESS
+        QString addressText; // the level as it stands, which may not be canonical
+        QStringList levels;  // after ADDRESS
     };
     bool _Parse(const QString &topic, NodeTopic_t *parsed) const;
 

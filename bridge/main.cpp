@@ -49,7 +49,7 @@ int main(int argc, char *argv[]) {
     Bridge_t bridge(options, interfaces);
     TermSignal_t termSignal;
     QObject::connect(&termSignal, &TermSignal_t::received, &bridge, &Bridge_t::_Stop);
-    QObject::connect(&bridge, &Bridge_t::finished, &application, &QCoreApplication::quit);
+    QObject::connect(&bridge, &Bridge_t::finished, &application, &QCoreApplication::exit);
     if (!bridge._Start(&error)) {
         Log::_Write(Log::Error, error);
         return Failure;
