@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
@@ -374,6 +375,70 @@ int RunBridgeDiscovery(int nodes) {
               .arg(complete ? seconds : -1, 0, 'f', 4)
               .arg(complete ? seconds * 1000 / nodes : -1, 0, 'f', 4)
               .arg(residentPerNode, 0, 'f', 2));
+    return 0;
+}
+
+int RunBridgeReadBack(int nodes) {
+    if (nodes < 1) {
+        QTextStream(stderr) << "bridge-readback: give the number of nodes" << Qt::endl;
+        return 2;
+    }
+    Rig rig;
+    // Each node's availability as the subscriber saw it last.
+    QHash<QByteArray, QByteArray> availability;
+    // Read by the sender's thread.
+    std::atomic<int> online{0};
+    int offline = 0;
+    bool bridgeOnline = false;
+    rig.subscribe({"-F", "%t %p", "-t", QString::fromLatin1(BridgeAvailability), "-t",
+                   "ternix36/bench/+/+/availability"},
+                  [&](const QByteArray &line) {
+                      const qsizetype space = line.lastIndexOf(' ');
+                      const QByteArray topic = line.left(space);
+                      const QByteArray payload = line.mid(space + 1);
+                      if (topic == BridgeAvailability) {
+                          bridgeOnline = payload == "online";
+                          return;
+                      }
+                      QByteArray &last = availability[topic];
+                      online += (payload == "online") - (last == "online");
+                      offline += (payload == "offline") - (last == "offline");
+                      last = payload;
+                  });
+    const QStringList arguments = {"--probe-every", "86400", "--max-nodes", QString::number(nodes)};
+    rig.startBridge(arguments);
+    bool ready = rig.listening && WaitFor([&] { return bridgeOnline; }, 10000);
+    // Every node heard once, as in discovery, then silent.
+    std::atomic<bool> gaveUp{false};
+    std::thread sender([&] {
+        if (!ready)
+            return;
+        for (int i = 0; i < nodes && !gaveUp.load(); ++i) {
+            Sender(DiscoveryGroup, unsigned(i + 1))
+                .send(Report(Kind(i % KindCount), 0, "node " + QByteArray::number(i)));
+            // Paced by what the subscriber has seen, as the discovery rounds are.
+            while (i + 1 - Round > online.load() && !gaveUp.load())
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    });
+    ready = ready && WaitQuietlyFor([&] { return online == nodes; }, 120000);
+    gaveUp = true;
+    sender.join();
+
+    // A restart: the first probe's window closes 5 s after the start, and
+    // then every node must be offline.
+    rig.bridge.terminate();
+    ready = ready && rig.bridge.waitForFinished(10000) &&
+            WaitQuietlyFor([&] { return !bridgeOnline; }, 10000);
+    const Clock::time_point restart = Clock::now();
+    rig.startBridge(arguments);
+    const bool complete = ready && WaitQuietlyFor([&] { return offline == nodes; }, 60000);
+    const double seconds = std::chrono::duration<double>(Clock::now() - restart).count();
+    Print(QStringLiteral("nodes=%1 complete=%2 offline=%3 seconds=%4")
+              .arg(nodes)
+              .arg(complete ? 1 : 0)
+              .arg(offline)
+              .arg(complete ? seconds : -1, 0, 'f', 3));
     return 0;
 }
 

@@ -21,6 +21,9 @@ int RunBridge();
 // window's discovery: until every node's configs, state and availability are
 // at a subscriber.
 int RunBridgeDiscovery(int nodes);
+// This many nodes heard once by ternix36-bridge, then silent; the bridge
+// restarted: until the subscriber has every node offline.
+int RunBridgeReadBack(int nodes);
 // A report every 5 s from each of this many nodes for a day of simulated
 // time, into their histories: the heap they hold, the time per report.
 int RunHistory(int nodes);

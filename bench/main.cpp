@@ -13,7 +13,8 @@ constexpr char Usage[] =
     "       ternix36-bench --scenario NAME [SIZE]  one measurement (report-baseline,\n"
     "                                            report, report-norecord, report-top,\n"
     "                                            discovery, burst, find, bridge,\n"
-    "                                            bridge-discovery, history)\n"
+    "                                            bridge-discovery, bridge-readback,\n"
+    "                                            history)\n"
     "Run it through 'make bench': the program under test sends its probe and\n"
     "commands, which must stay inside a private network namespace.\n";
 } // namespace
@@ -70,6 +71,8 @@ int main(int argc, char *argv[]) {
         return Bench::RunBridge();
     if (scenario == QLatin1String("bridge-discovery"))
         return Bench::RunBridgeDiscovery(size);
+    if (scenario == QLatin1String("bridge-readback"))
+        return Bench::RunBridgeReadBack(size);
     if (scenario == QLatin1String("history"))
         return Bench::RunHistory(size);
     QTextStream(stderr) << "unknown scenario " << scenario << Qt::endl;
