@@ -130,7 +130,7 @@ Bridge_t::Bridge_t(const BridgeOptions_t &options, const QList<Interface_t> &int
     connect(broker, &MqttClient_t::stopped, this, [this] { emit finished(exitCode); });
     connect(broker, &MqttClient_t::backlogChanged, this, [this](bool backlogged) {
         for (Link_t *link : std::as_const(links))
-            link->_SetReading(!backlogged);
+            link->_SetReading(!backlogged && !quiet);
     });
 
     probeTimer->setInterval(options.probeEverySeconds * 1000);
@@ -175,10 +175,10 @@ void Bridge_t::_Stop() {
 
 // Nothing more is heard or probed: what is left is to leave the broker.
 void Bridge_t::_Quiet() {
+    quiet = true;
     probeTimer->stop();
     tickTimer->stop();
     claimTimer->stop();
-    disconnect(broker, &MqttClient_t::backlogChanged, this, nullptr);
     for (Link_t *link : std::as_const(links))
         link->_SetReading(false);
 }

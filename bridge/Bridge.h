@@ -117,6 +117,8 @@ private:
     // Links whose interface came back, probed each tick until a probe leaves.
     QHash<int, int> probesOwed;
     bool serving = false;
+    // Stopping or yielding: nothing more is read.
+    bool quiet = false;
     bool claimEchoed = false;
     bool firstProbeWindowClosed = false;
     bool nodeLimitLogged = false;
