@@ -62,6 +62,8 @@ void ADPlugView_t::_DataRead(const QByteArray &datagram) {
 }
 
 void ADPlugView_t::_Switch() {
-    _SendCommand(ADPlugWire_t::_SwitchCommand(!lastOn), ADPlugWire_t::Port,
-                 NodeHistory_t::Button_t::Switch);
+    // The history knows the state named, which the report that answers shows.
+    const bool on = !lastOn;
+    _SendCommand(ADPlugWire_t::_SwitchCommand(on), ADPlugWire_t::Port,
+                 {NodeHistory_t::Button_t::Switch, on ? 1 : 0});
 }

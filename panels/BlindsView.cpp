@@ -69,8 +69,8 @@ void BlindsView_t::_SwitchX(_BlindDir ondir) {
     const Button_t named = button->text() == tr("Off")
                                ? Button_t::Off
                                : (ondir == _BlindUp ? Button_t::Up : Button_t::Down);
-    _SendCommand(BlindsWire_t::_DriveCommand(qint8(blindsState == _BlindOff ? ondir : _BlindOff)),
-                 BlindsWire_t::Port, named);
+    const auto direction = qint8(blindsState == _BlindOff ? ondir : _BlindOff);
+    _SendCommand(BlindsWire_t::_DriveCommand(direction), BlindsWire_t::Port, {named, direction});
 }
 
 void BlindsView_t::_SwitchUp() {

@@ -99,12 +99,19 @@ void BrightView_t::_DataRead(const QByteArray &datagram) {
 }
 
 void BrightView_t::_Poll() {
-    _SendCommand(BrightWire_t::_PollCommand(), BrightWire_t::Port, NodeHistory_t::Button_t::Poll);
+    _SendCommand(BrightWire_t::_PollCommand(), BrightWire_t::Port, {NodeHistory_t::Button_t::Poll});
 }
 
 void BrightView_t::_Configure() {
-    _SendCommand(BrightWire_t::_ConfigureCommand(
-                     _FieldValue(measureIntervalField), _FieldValue(pollIntervalField),
-                     _FieldValue(deltaTemperatureField), _FieldValue(deltaBrightnessField)),
-                 BrightWire_t::Port, NodeHistory_t::Button_t::Configure);
+    const qint32 pollInterval = _FieldValue(pollIntervalField);
+    const qint32 measureInterval = _FieldValue(measureIntervalField);
+    const qint32 deltaTemperature = _FieldValue(deltaTemperatureField);
+    const qint32 deltaBrightness = _FieldValue(deltaBrightnessField);
+    // The command has the measure interval first; the history keeps the fields' order.
+    _SendCommand(BrightWire_t::_ConfigureCommand(measureInterval, pollInterval, deltaTemperature,
+                                                 deltaBrightness),
+                 BrightWire_t::Port,
+                 {NodeHistory_t::Button_t::Configure,
+                  0,
+                  {pollInterval, measureInterval, deltaTemperature, deltaBrightness}});
 }

@@ -58,5 +58,5 @@ void DimmerView_t::_Timeout() {
 
 void DimmerView_t::_SendLevel(int level) {
     _SendCommand(DimmerWire_t::_LevelCommand(level), DimmerWire_t::Port,
-                 NodeHistory_t::Button_t::Level, level);
+                 {NodeHistory_t::Button_t::Level, level});
 }

@@ -84,8 +84,8 @@ bool ItemView_t::_ProbeExpired(const Moment_t &probe, qint64 nowMs) {
     return true;
 }
 
-void ItemView_t::_Record(qint64 nowMs, const QByteArray &datagram) {
-    history._Report(nowMs, datagram);
+void ItemView_t::_Record(const Moment_t &now, const QByteArray &datagram) {
+    history._Report(now, datagram);
     _TellHistoryWindow();
 }
 
@@ -145,10 +145,10 @@ PanelMark_t *ItemView_t::_Mark() {
 }
 
 void ItemView_t::_SendCommand(const QByteArray &command, quint16 port,
-                              NodeHistory_t::Button_t button, int level) {
+                              const NodeHistory_t::Sent_t &sent) {
     QUdpSocket socket;
     socket.writeDatagram(command, nodeAddress, port);
-    history._Command(pClockMs(), button, level);
+    history._Command(_Now(), sent);
     _TellHistoryWindow();
 }
 

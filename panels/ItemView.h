@@ -36,8 +36,8 @@ class PanelMark_t;
 class ItemView_t : public QFrame, public HistorySource_t {
 public:
     virtual void _DataRead(const QByteArray &datagram) = 0;
-    // Records the datagram, heard at nowMs, in the node's history.
-    void _Record(qint64 nowMs, const QByteArray &datagram);
+    // Records the datagram, heard `now`, in the node's history.
+    void _Record(const Moment_t &now, const QByteArray &datagram);
 
     // Any datagram from the node, read or not, at `now`. True when it cleared
     // the not-answering mark.
@@ -69,7 +69,8 @@ public:
     HistoryView_t *_HistoryWindow() const { return historyWindow; }
 
     const NodeHistory_t &_History() const override { return history; }
-    void _SettleHistory(qint64 nowMs) override { history._Settle(nowMs); }
+    // Settled on the panel's own clocks: waits are measured on the monotonic one.
+    void _SettleHistory(qint64) override { history._Settle(_Now()); }
     QString _HistoryName() const override;
     qint64 _NowMs() const override;
 
@@ -114,9 +115,8 @@ protected:
     void _FitToDesktop();
 
     // One datagram to the node, from a socket that lives for this call only,
-    // recorded with the text of the button that sent it (or the level).
-    void _SendCommand(const QByteArray &command, quint16 port, NodeHistory_t::Button_t button,
-                      int level = 0);
+    // recorded with the button that sent it and what it asked of the node.
+    void _SendCommand(const QByteArray &command, quint16 port, const NodeHistory_t::Sent_t &sent);
 
     // The context menu, on the panel and on its text fields, whose own menu
     // it extends; Shift+F10 opens it as the Menu key does.

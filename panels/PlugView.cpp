@@ -52,5 +52,5 @@ void PlugView_t::_DataRead(const QByteArray &datagram) {
 }
 
 void PlugView_t::_Switch() {
-    _SendCommand(PlugWire_t::_SwitchCommand(), PlugWire_t::Port, NodeHistory_t::Button_t::Switch);
+    _SendCommand(PlugWire_t::_SwitchCommand(), PlugWire_t::Port, {NodeHistory_t::Button_t::Switch});
 }

@@ -21,7 +21,7 @@ void _RouteDatagram(const QHostAddress &sender, const QByteArray &datagram) {
             pMainWindow->_AnswersAgain();
         known.value()->_DataRead(datagram);
         if (pRecordHistory)
-            known.value()->_Record(now.wallMs, datagram);
+            known.value()->_Record(now, datagram);
         return;
     }
 
@@ -34,7 +34,7 @@ void _RouteDatagram(const QHostAddress &sender, const QByteArray &datagram) {
     ItemView_t *panel = _CreatePanel(kind->type, sender, datagram);
     panel->_Heard(now);
     if (pRecordHistory)
-        panel->_Record(now.wallMs, datagram);
+        panel->_Record(now, datagram);
     pMainWindow->_AddItem(panel);
     NodeMap.insert(key, panel);
 }
