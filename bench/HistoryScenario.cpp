@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The history's row: a day of reports from many nodes into their histories,
+// The history's rows: a day of reports from many nodes into their histories,
 // on a simulated clock, and the heap the histories hold at the end of it.
 
 #include "NodeSenders.h"
@@ -118,6 +118,50 @@ int RunHistory(int nodes) {
               .arg(double(inUse) / 1024 / nodes, 0, 'f', 2)
               .arg(double(HeapBytes(histories)) / 1024 / nodes, 0, 'f', 2)
               .arg(sizeof(NodeHistory_t)));
+    return 0;
+}
+
+int RunHistorySwitching(int nodes) {
+    if (nodes <= 0)
+        nodes = 1000;
+    constexpr qint64 SwitchEveryMs = 10000;
+    // On, with readings that change from one report to the next, or off.
+    std::vector<QByteArray> onReports;
+    for (unsigned variant = 0; variant < Variants; ++variant)
+        onReports.push_back(Report(Kind::Plug, variant, "lamp"));
+    const QByteArray offReport = QByteArray::fromHex("00100100") + char(4) + "lamp";
+    const auto isOn = [](qint64 round) {
+        return (round * EveryMs / SwitchEveryMs) % 2 == 0;
+    };
+    Histories histories;
+    histories.reserve(size_t(nodes));
+
+    const qint64 inUseBefore = HeapInUse();
+    for (int i = 0; i < nodes; ++i)
+        histories.push_back(std::make_unique<NodeHistory_t>(Ternix36::_NodeType::_Plug));
+    const double seconds = FeedADay(histories, [&](qint64 round, int i) -> const QByteArray & {
+        return isOn(round) ? onReports[size_t((round + i) % Variants)] : offReport;
+    });
+    const qint64 inUse = HeapInUse() - inUseBefore;
+    const double records = double(Rounds) * nodes;
+
+    // Every change sent is kept, after the state at the start of the records.
+    qint64 sent = 0;
+    for (qint64 round = 1; round < Rounds; ++round)
+        sent += isOn(round) != isOn(round - 1) ? 1 : 0;
+    bool everyChange = true;
+    for (const std::unique_ptr<NodeHistory_t> &history : histories)
+        everyChange = everyChange && history->_Changes().size() == sent + 1;
+
+    Print(QStringLiteral("nodes=%1 records=%2 changes_per_node=%3 complete=%4 ns_per_record=%5 "
+                         "heap_per_node_kb=%6 rings_per_node_kb=%7")
+              .arg(nodes)
+              .arg(records, 0, 'f', 0)
+              .arg(sent)
+              .arg(everyChange && HoldTheDay(histories) ? 1 : 0)
+              .arg(seconds * 1e9 / records, 0, 'f', 1)
+              .arg(double(inUse) / 1024 / nodes, 0, 'f', 2)
+              .arg(double(HeapBytes(histories)) / 1024 / nodes, 0, 'f', 2));
     return 0;
 }
 

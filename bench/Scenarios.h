@@ -27,5 +27,8 @@ int RunBridgeReadBack(int nodes);
 // A report every 5 s from each of this many nodes for a day of simulated
 // time, into their histories: the heap they hold, the time per report.
 int RunHistory(int nodes);
+// As RunHistory, this many toggling plugs switched every 10 s all day: the
+// heap their histories hold with every change kept.
+int RunHistorySwitching(int nodes);
 
 } // namespace Bench

@@ -14,7 +14,7 @@ constexpr char Usage[] =
     "                                            report, report-norecord, report-top,\n"
     "                                            discovery, burst, find, bridge,\n"
     "                                            bridge-discovery, bridge-readback,\n"
-    "                                            history)\n"
+    "                                            history, history-switching)\n"
     "Run it through 'make bench': the program under test sends its probe and\n"
     "commands, which must stay inside a private network namespace.\n";
 } // namespace
@@ -75,6 +75,8 @@ int main(int argc, char *argv[]) {
         return Bench::RunBridgeReadBack(size);
     if (scenario == QLatin1String("history"))
         return Bench::RunHistory(size);
+    if (scenario == QLatin1String("history-switching"))
+        return Bench::RunHistorySwitching(size);
     QTextStream(stderr) << "unknown scenario " << scenario << Qt::endl;
     return 2;
 }
