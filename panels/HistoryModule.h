@@ -16,11 +16,11 @@ class NodeHistory_t;
 class HistorySource_t {
 public:
     virtual const NodeHistory_t &_History() const = 0;
-    // Commands still waiting at nowMs that are past their time get no answer.
-    virtual void _SettleHistory(qint64 nowMs) = 0;
+    // Commands still waiting that are past their time get no answer.
+    virtual void _SettleHistory() = 0;
     // The node's name, or its address while it has none.
     virtual QString _HistoryName() const = 0;
-    // The clock the records were read from.
+    // Now on the wall clock that the records' times were read from.
     virtual qint64 _NowMs() const = 0;
 
 protected:

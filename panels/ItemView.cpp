@@ -17,10 +17,22 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QNetworkInterface>
 #include <QUdpSocket>
 
 namespace {
 constexpr Qt::Alignment Centred = Qt::AlignHCenter | Qt::AlignVCenter;
+
+// A scope as the interface name is written, its index in decimal: Qt gives a
+// received datagram's scope as the interface's name where it knows it.
+QString _InterfaceIndex(const QString &scope) {
+    bool number = false;
+    scope.toUInt(&number);
+    if (scope.isEmpty() || number)
+        return scope;
+    const int index = QNetworkInterface::interfaceIndexFromName(scope);
+    return index > 0 ? QString::number(index) : QString();
+}
 constexpr int EmptyFrameSide = 70;
 } // namespace
 
@@ -29,8 +41,12 @@ ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     , grid(new PanelGrid_t)
     , look(look)
     , history(Ternix36::_FindKind(look.kind)->type) {
-    // The scope is fixed now: a later change of interface leaves this panel alone.
-    nodeAddress.setScopeId(pMainWindow->_InterfaceName());
+    // The scope is fixed now: a later change of interface leaves this panel
+    // alone. It is the link the datagram came in on, so that commands go back
+    // there; only a datagram without one takes the chosen interface's.
+    nodeAddress.setScopeId(_InterfaceIndex(sender.scopeId()));
+    if (nodeAddress.scopeId().isEmpty())
+        nodeAddress.setScopeId(pMainWindow->_InterfaceName());
 
     setLayout(grid);
     setFixedHeight(look.fixedHeight);
@@ -173,6 +189,7 @@ void ItemView_t::_ShowHistory() {
             return;
         }
     }
+    historyWindow->setWindowState(historyWindow->windowState() & ~Qt::WindowMinimized);
     historyWindow->show();
     historyWindow->raise();
     historyWindow->activateWindow();

@@ -47,7 +47,8 @@ public:
     // newly marked the node as not answering.
     bool _ProbeExpired(const Moment_t &probe, qint64 nowMs);
     const Liveness_t &_Liveness() const { return liveness; }
-    // The interface the node was first heard on, as its address's scope.
+    // The interface the node was first heard on, as its address's scope:
+    // its index, as the interface name is written.
     QString _Scope() const { return nodeAddress.scopeId(); }
     // Whether `child` (under the pointer) is one of the parts that tell when
     // the node was last heard: title, name, address or the mark.
@@ -64,13 +65,14 @@ public:
     QWidget *_FocusTarget();
     bool event(QEvent *event) override;
 
-    // Opens the node's history window, or raises it when it is open.
+    // Opens the node's history window, or brings it back (from minimised
+    // too) and raises it when it is open.
     void _ShowHistory();
     HistoryView_t *_HistoryWindow() const { return historyWindow; }
 
     const NodeHistory_t &_History() const override { return history; }
     // Settled on the panel's own clocks: waits are measured on the monotonic one.
-    void _SettleHistory(qint64) override { history._Settle(_Now()); }
+    void _SettleHistory() override { history._Settle(_Now()); }
     QString _HistoryName() const override;
     qint64 _NowMs() const override;
 

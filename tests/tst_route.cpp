@@ -34,6 +34,7 @@ private slots:
     void firstDatagramCreatesOnePanel();
     void laterDatagramsGoToTheSamePanel();
     void scopeIsNotPartOfTheNode();
+    void firstDatagramKeepsItsLink();
     void senderWithoutValidKindIsForgotten();
     void unknownKindThenDimmer();
     void secondSensorKindPollsAsTheFirst();
@@ -149,6 +150,24 @@ void TestRoute::scopeIsNotPartOfTheNode() {
     QCOMPARE(NodeMap.size(), before);
     QCOMPARE(cellText(NodeMap.value(_NodeKey(QHostAddress("fe80::3"))), 1, 1),
              QStringLiteral("Three"));
+}
+
+// A node first heard on another link than the chosen interface's: its panel
+// keeps that link, and its commands go back there.
+void TestRoute::firstDatagramKeepsItsLink() {
+    if (!inPrivateNetwork())
+        QSKIP("needs the test's own network");
+    QCOMPARE(QProcess::execute("ip", {"addr", "add", "fe80::5/64", "dev", "lo", "nodad"}), 0);
+    QVERIFY(window->_InterfaceName() != QLatin1String("1")); // lo is the other link
+    Catcher node(QHostAddress(QStringLiteral("fe80::5%lo")), 40000);
+    QVERIFY(node.isBound());
+
+    _RouteDatagram(QHostAddress(QStringLiteral("fe80::5%lo")), plugReport("Elsewhere"));
+    ItemView_t *panel = NodeMap.value(_NodeKey(QHostAddress(QStringLiteral("fe80::5"))));
+    QVERIFY(panel);
+    QCOMPARE(cellText(panel, 3, 1), QStringLiteral("fe80::5%1"));
+    QTest::mouseClick(qobject_cast<QPushButton *>(cell(panel, 1, 4)), Qt::LeftButton);
+    QCOMPARE(node.waitFor(1).size(), 1);
 }
 
 void TestRoute::senderWithoutValidKindIsForgotten() {

@@ -258,11 +258,11 @@ void TestUserNetwork::chosenInterfaceCarriesProbeAnswerAndCommand_data() {
                             << "enp3s0" << true;
     QTest::newRow("br0") << "br0"
                          << "enp4s0" << true;
-    // The probe leaves and the answer comes back, but a bridge takes what its
-    // member receives, the node's neighbour advertisement too: the member
-    // never learns the node's link address, and commands are lost.
+    // The probe leaves on the member, and the answer comes in through the
+    // bridge, which takes what its members receive: the panel keeps the
+    // bridge's scope, and its commands go out there and arrive.
     QTest::newRow("bridge member enp4s0") << "enp4s0"
-                                          << "enp4s0" << false;
+                                          << "enp4s0" << true;
     QTest::newRow("lan0, a macvlan on eth0") << "lan0"
                                              << "eth0" << true;
 }
