@@ -13,6 +13,23 @@ template <typename T, int Most> class HistoryRing_t {
     static_assert(Most > 0 && Most <= 0xFFFF, "the counts are 16 bits");
 
 public:
+    HistoryRing_t() = default;
+    // A copy holds just what it needs: a snapshot for a window to read.
+    HistoryRing_t(const HistoryRing_t &other) { *this = other; }
+    HistoryRing_t &operator=(const HistoryRing_t &other) {
+        if (this == &other)
+            return *this;
+        records.reset(other.count ? new T[other.count] : nullptr);
+        for (int i = 0; i < other.count; ++i)
+            records[i] = other.at(i);
+        head = 0;
+        count = other.count;
+        capacity = other.count;
+        return *this;
+    }
+    HistoryRing_t(HistoryRing_t &&) noexcept = default;
+    HistoryRing_t &operator=(HistoryRing_t &&) noexcept = default;
+
     qsizetype size() const { return count; }
     bool isEmpty() const { return count == 0; }
     bool isFull() const { return count == Most; }

@@ -116,6 +116,6 @@ for target in $targets; do
 done
 
 echo "check-release: seen in $release:"
-inside 'for p in qt6-base-dev qt6-charts-dev g++ cmake clang appstream lintian; do
+inside 'for p in qt6-base-dev g++ cmake clang appstream lintian; do
     dpkg-query -W -f "  \${Package} \${Version}\n" $p 2>/dev/null || echo "  $p not installed"; done'
 exit $failed

@@ -25,10 +25,9 @@ clang_runtime() {
 # and appstream: the package test's checks of the menu entry and the metainfo;
 # tshark (with dumpcap): the dissector's tests and the end-to-end capture;
 # qt6-base-private-dev: a test turns accessibility on as a screen reader does;
-# qt6-charts-dev: the history window's charts;
 # libmosquitto-dev, libssl-dev and pkgconf: the MQTT bridge; mosquitto and mosquitto-clients:
 # its tests' broker; openssl: their TLS material.
-packages="g++ cmake make qt6-base-dev qt6-base-private-dev qt6-charts-dev iproute2 xvfb xauth dpkg-dev file desktop-file-utils appstream tshark"
+packages="g++ cmake make qt6-base-dev qt6-base-private-dev iproute2 xvfb xauth dpkg-dev file desktop-file-utils appstream tshark"
 packages="$packages libmosquitto-dev libssl-dev pkgconf mosquitto mosquitto-clients openssl $*"
 if $sanitizers; then
     packages="$packages $(clang_runtime)"
@@ -36,7 +35,7 @@ fi
 
 if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>&1; then
     echo "Not a Debian or Ubuntu system. Install these by hand: a C++17 compiler, CMake 3.25 or" \
-         "later, Qt 6.4 or later (Widgets, Network, Charts, Test), iproute2 and Xvfb (Debian names:" \
+         "later, Qt 6.4 or later (Widgets, Network, Test), iproute2 and Xvfb (Debian names:" \
          "$packages)."
     if command -v cmake >/dev/null 2>&1; then
         exit 0 # let the build say what is still missing

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/MainWindow.h"
+#include "panels/BlindsView.h"
 #include "panels/BrightView.h"
 #include "panels/Contrast.h"
 #include "panels/PlugView.h"
@@ -9,12 +10,14 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QChart>
-#include <QChartView>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 
@@ -27,6 +30,10 @@ qint64 testNowMs = Start;
 qint64 testClock() {
     return testNowMs;
 }
+// The monotonic clock moves with the wall clock here.
+qint64 testMonotonicClock() {
+    return testNowMs - Start + 1000;
+}
 
 const QByteArray Report10W = hex("00 10 01 08 E8030000 B0040000 00");
 const QByteArray Report20W = hex("00 10 01 08 D0070000 60090000 00");
@@ -36,7 +43,7 @@ const QByteArray Report30W = hex("00 10 01 08 B80B0000 100E0000 04 4465736B"); /
 void hear(ItemView_t *panel, const QByteArray &report, qint64 atMs) {
     testNowMs = atMs;
     panel->_DataRead(report);
-    panel->_Record(atMs, report);
+    panel->_Record(_Now(), report);
 }
 
 QTableView *tableOf(HistoryView_t *window) {
@@ -73,6 +80,9 @@ private slots:
     void tableFollowsTheReports();
     void copy_data();
     void copy();
+    void thinnedChangesAreCopied_data();
+    void thinnedChangesAreCopied();
+    void keyboardAndWindow();
     void followsTheDesktop_data();
     void followsTheDesktop();
 
@@ -80,17 +90,21 @@ private:
     PlugView_t *plugWith30W();
 
     MainWindow_t *window = nullptr;
+    QPair<qint64 (*)(), qint64 (*)()> realClocks;
 };
 
 void TestHistoryWindow::initTestCase() {
     QCoreApplication::addLibraryPath(QStringLiteral(TERNIX36_HISTORY_MODULE_DIR));
+    realClocks = {pClockMs, pMonotonicMs};
     pClockMs = &testClock;
+    pMonotonicMs = &testMonotonicClock;
     window = new MainWindow_t; // the panels take their scope from it
 }
 
 void TestHistoryWindow::cleanupTestCase() {
     delete window;
-    pClockMs = &QDateTime::currentMSecsSinceEpoch;
+    pClockMs = realClocks.first;
+    pMonotonicMs = realClocks.second;
 }
 
 void TestHistoryWindow::cleanup() {
@@ -99,10 +113,11 @@ void TestHistoryWindow::cleanup() {
 }
 
 PlugView_t *TestHistoryWindow::plugWith30W() {
+    testNowMs = Start;
     auto *panel = new PlugView_t(QHostAddress("fe80::10"), Report10W);
-    panel->_Record(Start, Report10W);
+    panel->_Record(_Now(), Report10W);
     hear(panel, Report20W, Start + 1000);
-    hear(panel, Report30W, Start + 2000);
+    hear(panel, Report30W, Start + 2250);
     return panel;
 }
 
@@ -147,23 +162,24 @@ void TestHistoryWindow::keysOpenTheMenu() {
 }
 
 void TestHistoryWindow::tableFollowsTheReports() {
+    testNowMs = Start;
     auto *panel = new PlugView_t(QHostAddress("fe80::10"), Report10W);
     std::unique_ptr<PlugView_t> owner(panel);
-    panel->_Record(Start, Report10W);
+    panel->_Record(_Now(), Report10W);
     panel->_ShowHistory();
     HistoryView_t *history = panel->_HistoryWindow();
     QVERIFY(history);
     QCOMPARE(history->windowTitle(), "History: " + scoped("fe80::10"));
 
     hear(panel, Report20W, Start + 1000);
-    hear(panel, Report30W, Start + 2000);
+    hear(panel, Report30W, Start + 2250);
     QTableView *table = tableOf(history);
     QTRY_COMPARE(table->model()->rowCount(), 3);
     const QList<QStringList> expected = {
         {"Time", "Event", "Answer", "Real", "Apparent", "On/off"},
-        {"2027-01-15 08:00:02", "Report", "", "30 W", "36 W", "On"},
-        {"2027-01-15 08:00:01", "Report", "", "20 W", "24 W", "On"},
-        {"2027-01-15 08:00:00", "Report", "", "10 W", "12 W", "On"}};
+        {"2027-01-15 08:00:02.250", "Report", "", "30 W", "36 W", "On"},
+        {"2027-01-15 08:00:01.000", "Report", "", "20 W", "24 W", "On"},
+        {"2027-01-15 08:00:00.000", "Report", "", "10 W", "12 W", "On"}};
     QCOMPARE(tableText(table), expected);
     QCOMPARE(history->windowTitle(), QStringLiteral("History: Desk"));
     QCOMPARE(QAccessible::queryAccessibleInterface(history)->text(QAccessible::Name),
@@ -171,12 +187,20 @@ void TestHistoryWindow::tableFollowsTheReports() {
     QCOMPARE(QAccessible::queryAccessibleInterface(table)->text(QAccessible::Name),
              QStringLiteral("Records"));
 
-    // A command with no report within 2 s.
+    // A Switch that only an unasked report with the same state follows: no
+    // answer. Then one that the node does answer.
     testNowMs = Start + 3000;
     panel->findChild<QPushButton *>()->click();
+    hear(panel, Report30W, Start + 3400);
     testNowMs = Start + 5001;
-    QTRY_COMPARE(table->model()->index(0, 2).data().toString(), QStringLiteral("no answer"));
-    QCOMPARE(table->model()->index(0, 1).data().toString(), QStringLiteral("Switch"));
+    QTRY_COMPARE(table->model()->index(1, 2).data().toString(), QStringLiteral("no answer"));
+    QCOMPARE(table->model()->index(1, 1).data().toString(), QStringLiteral("Switch"));
+    testNowMs = Start + 6000;
+    panel->findChild<QPushButton *>()->click();
+    hear(panel, hex("00 10 01 00 00"), Start + 6120);
+    QTRY_COMPARE(table->model()->index(1, 2).data().toString(),
+                 QStringLiteral("answered in 120 ms"));
+    QCOMPARE(table->model()->index(0, 5).data().toString(), QStringLiteral("Off"));
 
     // One window per node: asked again, the same one.
     panel->_ShowHistory();
@@ -188,15 +212,18 @@ void TestHistoryWindow::copy_data() {
     QTest::addColumn<bool>("keys");
     QTest::addColumn<QString>("csv");
 
-    QTest::newRow("Copy, nothing selected") << QList<int>() << false
-                                            << "Time,Event,Answer,Real,Apparent,On/off\n"
-                                               "2027-01-15 08:00:02,Report,,30 W,36 W,On\n"
-                                               "2027-01-15 08:00:01,Report,,20 W,24 W,On\n"
-                                               "2027-01-15 08:00:00,Report,,10 W,12 W,On\n";
-    QTest::newRow("Ctrl+C, two rows") << QList<int>{2, 0} << true
-                                      << "Time,Event,Answer,Real,Apparent,On/off\n"
-                                         "2027-01-15 08:00:02,Report,,30 W,36 W,On\n"
-                                         "2027-01-15 08:00:00,Report,,10 W,12 W,On\n";
+    const QString headers = "Time,Event,Answer,Answer (ms),Real (W),Real least (W),"
+                            "Real greatest (W),Apparent (W),Apparent least (W),"
+                            "Apparent greatest (W),\"On/off (1 on, 0 off)\"\n";
+    QTest::newRow("Copy, nothing selected")
+        << QList<int>() << false
+        << headers + "2027-01-15T08:00:02.250+00:00,Report,,,30.00,,,36.00,,,1\n"
+                     "2027-01-15T08:00:01.000+00:00,Report,,,20.00,,,24.00,,,1\n"
+                     "2027-01-15T08:00:00.000+00:00,Report,,,10.00,,,12.00,,,1\n";
+    QTest::newRow("Ctrl+C, two rows")
+        << QList<int>{2, 0} << true
+        << headers + "2027-01-15T08:00:02.250+00:00,Report,,,30.00,,,36.00,,,1\n"
+                     "2027-01-15T08:00:00.000+00:00,Report,,,10.00,,,12.00,,,1\n";
 }
 
 void TestHistoryWindow::copy() {
@@ -218,22 +245,76 @@ void TestHistoryWindow::copy() {
             if (button->text() == QLatin1String("Copy"))
                 button->click();
     }
-    const QString csv = QApplication::clipboard()->text();
-    QTEST(csv, "csv");
+    QTEST(QApplication::clipboard()->text(), "csv");
+}
 
-    // The same text as the table holds, cell by cell.
-    QList<QStringList> shown = tableText(table);
-    if (!selected.isEmpty()) {
-        std::sort(selected.begin(), selected.end());
-        QList<QStringList> rows = {shown.first()};
-        for (int row : selected)
-            rows.append(shown.at(row + 1));
-        shown = rows;
-    }
-    QStringList lines;
-    for (const QStringList &cells : shown)
-        lines.append(cells.join(QLatin1Char(',')));
-    QCOMPARE(csv, lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+void TestHistoryWindow::thinnedChangesAreCopied_data() {
+    QTest::addColumn<QByteArray>("first");  // the kind's reports, before and after the trip
+    QTest::addColumn<QByteArray>("second"); // from :15 to :57 of the first minute
+    QTest::addColumn<QByteArray>("third");  // from :57 on
+    QTest::addColumn<QStringList>("lines"); // the changes, as copied
+
+    QTest::newRow("plug on, off, on")
+        << Report10W << hex("00 10 01 00 00") << Report10W
+        << QStringList{"2027-01-15T08:00:57.000+00:00,Change,,,,,,,,,1",
+                       "2027-01-15T08:00:15.000+00:00,Change,,,,,,,,,0"};
+    QTest::newRow("blinds down, up, off")
+        << hex("00 21 01 01") << hex("00 21 01 03") << hex("00 21 01 00")
+        << QStringList{"2027-01-15T08:00:57.000+00:00,Change,,,0",
+                       "2027-01-15T08:00:15.000+00:00,Change,,,3"};
+}
+
+// A minute whose reports are thinned, as the 1 h range shows it: its
+// changes of state are kept, at their times, and copied.
+void TestHistoryWindow::thinnedChangesAreCopied() {
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(QByteArray, third);
+    QFETCH(QStringList, lines);
+
+    testNowMs = Start;
+    std::unique_ptr<ItemView_t> panel(
+        first.at(1) == 0x21
+            ? static_cast<ItemView_t *>(new BlindsView_t(QHostAddress("fe80::16"), first))
+            : new PlugView_t(QHostAddress("fe80::16"), first));
+    panel->_Record(_Now(), first);
+    for (int at = 1; at <= 12 * 60; ++at)
+        hear(panel.get(), at < 15 ? first : at < 57 ? second : third, Start + at * 1000);
+    panel->_ShowHistory();
+    HistoryView_t *history = panel->_HistoryWindow();
+    for (QRadioButton *range : history->findChildren<QRadioButton *>())
+        if (range->text() == QLatin1String("1 h"))
+            range->click();
+    for (QPushButton *button : history->findChildren<QPushButton *>())
+        if (button->text() == QLatin1String("Copy"))
+            button->click();
+    const QStringList copied = QApplication::clipboard()->text().split(QLatin1Char('\n'));
+    for (const QString &line : lines)
+        QVERIFY2(copied.contains(line), qPrintable(line));
+}
+
+// Tab leaves the table, Esc closes the window, and History… brings back a
+// minimised one.
+void TestHistoryWindow::keyboardAndWindow() {
+    std::unique_ptr<PlugView_t> panel(plugWith30W());
+    panel->_ShowHistory();
+    QPointer<HistoryView_t> history = panel->_HistoryWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(history));
+    QTableView *table = tableOf(history);
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Tab);
+    QVERIFY(qobject_cast<QRadioButton *>(QApplication::focusWidget()));
+
+    history->showMinimized();
+    QTRY_VERIFY(history->isMinimized());
+    panel->_ShowHistory();
+    QCOMPARE(panel->_HistoryWindow(), history.data());
+    QVERIFY(!history->isMinimized());
+    QVERIFY(history->isVisible());
+
+    history->activateWindow();
+    QTest::keyClick(history, Qt::Key_Escape);
+    QTRY_VERIFY(history.isNull());
 }
 
 void TestHistoryWindow::followsTheDesktop_data() {
@@ -271,16 +352,20 @@ void TestHistoryWindow::followsTheDesktop() {
     QVERIFY(_ContrastRatio(table.color(QPalette::Text), table.color(QPalette::Base)) >= 4.5);
     QVERIFY(_ContrastRatio(table.color(QPalette::Text), table.color(QPalette::AlternateBase)) >=
             4.5);
-    const QList<QChartView *> charts = history->findChildren<QChartView *>();
-    QCOMPARE(charts.size(), 3);
-    for (QChartView *view : charts) {
-        QCOMPARE(view->chart()->titleFont().pointSize(), points);
-        const QColor text = view->chart()->titleBrush().color();
-        const QColor background = view->chart()->backgroundBrush().color();
-        QCOMPARE(background, QApplication::palette().color(QPalette::Base));
-        QCOMPARE(text,
-                 greyOnGrey ? QColor(Qt::black) : QApplication::palette().color(QPalette::Text));
-    }
+    // The charts in the desktop's font, on its base colour, and the window
+    // within the screen, its title bar included.
+    QWidget *charts = nullptr;
+    for (QWidget *widget : history->findChildren<QWidget *>())
+        if (widget->accessibleName() == QLatin1String("Charts"))
+            charts = widget;
+    QVERIFY(charts);
+    QCOMPARE(charts->font().pointSize(), points);
+    QCOMPARE(charts->grab().toImage().pixelColor(charts->width() - 5, charts->height() / 2),
+             QApplication::palette().color(QPalette::Base));
+    const QRect available = history->screen()->availableGeometry();
+    QVERIFY(history->height() + history->style()->pixelMetric(QStyle::PM_TitleBarHeight) <=
+            available.height());
+    QVERIFY(history->width() <= available.width());
 }
 
 QTEST_MAIN(TestHistoryWindow)

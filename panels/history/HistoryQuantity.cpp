@@ -68,7 +68,7 @@ QString _QuantityName(Quantity_t quantity) {
     return _Tr("State");
 }
 
-QString _ChartTitle(Quantity_t quantity) {
+QString _QuantityTitle(Quantity_t quantity) {
     switch (quantity) {
     case Quantity_t::RealPower:
     case Quantity_t::ApparentPower:
@@ -77,9 +77,18 @@ QString _ChartTitle(Quantity_t quantity) {
         return _Tr("%1 (\u00B0C)").arg(_QuantityName(quantity));
     case Quantity_t::Level:
         return _Tr("%1 (%)").arg(_QuantityName(quantity));
-    default:
-        return _QuantityName(quantity);
+    case Quantity_t::OnOff:
+        return _Tr("%1 (1 on, 0 off)").arg(_QuantityName(quantity));
+    case Quantity_t::Blinds:
+        return _Tr("%1 (0 off, 1 down, 3 up)").arg(_QuantityName(quantity));
+    case Quantity_t::Brightness:
+        break;
     }
+    return _QuantityName(quantity);
+}
+
+QString _ChartTitle(Quantity_t quantity) {
+    return _IsState(quantity) ? _QuantityName(quantity) : _QuantityTitle(quantity);
 }
 
 bool _IsState(Quantity_t quantity) {
@@ -98,6 +107,10 @@ qint32 _Reading(Quantity_t quantity, const NodeHistory_t::Sample_t &sample) {
     return qint32(sample.state);
 }
 
+NodeHistory_t::Span_t _Span(Quantity_t quantity, const NodeHistory_t::Bucket_t &bucket) {
+    return _Field(quantity) == Field_t::B ? bucket.b : bucket.a;
+}
+
 QString _ReadingText(Quantity_t quantity, qint32 reading) {
     switch (quantity) {
     case Quantity_t::RealPower:
@@ -106,7 +119,8 @@ QString _ReadingText(Quantity_t quantity, qint32 reading) {
     case Quantity_t::OnOff:
         return reading ? _Tr("On") : _Tr("Off");
     case Quantity_t::Temperature:
-        return _TemperatureText(reading);
+        // The panel shows whole degrees; the node sends tenths.
+        return _ReadingNumber(quantity, reading) + QStringLiteral(" \u00B0C");
     case Quantity_t::Brightness:
         return QString::number(reading);
     case Quantity_t::Level:
@@ -127,26 +141,53 @@ QString _ReadingText(Quantity_t quantity, qint32 reading) {
     }
 }
 
+QString _ReadingNumber(Quantity_t quantity, qint32 reading) {
+    const int decimals = _Decimals(quantity);
+    if (decimals == 0)
+        return QString::number(reading);
+    // From the whole number, so that no rounding of a double shows.
+    const qint64 scale = decimals == 1 ? 10 : 100;
+    const qint64 magnitude = qAbs(qint64(reading));
+    return QStringLiteral("%1%2.%3")
+        .arg(reading < 0 ? QStringLiteral("-") : QString())
+        .arg(magnitude / scale)
+        .arg(magnitude % scale, decimals, 10, QLatin1Char('0'));
+}
+
 double _Plotted(Quantity_t quantity, qint32 reading) {
-    switch (quantity) {
-    case Quantity_t::RealPower:
-    case Quantity_t::ApparentPower:
+    switch (_Decimals(quantity)) {
+    case 2:
         return reading / 100.0;
-    case Quantity_t::Temperature:
+    case 1:
         return reading / 10.0;
     default:
         return reading;
     }
 }
 
-Span_t _Span(Quantity_t quantity, const NodeHistory_t::Bucket_t &bucket) {
-    switch (_Field(quantity)) {
-    case Field_t::A:
-        return {bucket.minA, bucket.maxA, bucket.lastA};
-    case Field_t::B:
-        return {bucket.minB, bucket.maxB, bucket.lastB};
-    case Field_t::State:
-        break;
+int _Decimals(Quantity_t quantity) {
+    switch (quantity) {
+    case Quantity_t::RealPower:
+    case Quantity_t::ApparentPower:
+        return 2;
+    case Quantity_t::Temperature:
+        return 1;
+    default:
+        return 0;
     }
-    return {bucket.minState, bucket.maxState, bucket.lastState};
+}
+
+QColor _StateColour(Quantity_t quantity, qint32 state) {
+    if (quantity == Quantity_t::OnOff)
+        return state ? QColor(Qt::yellow) : QColor(Qt::gray);
+    switch (state) {
+    case BlindsWire_t::Off:
+        return QColor(Qt::gray);
+    case BlindsWire_t::Down:
+        return QColor(Qt::red);
+    case BlindsWire_t::Up:
+        return QColor(Qt::green);
+    default:
+        return QColor(Qt::darkGray);
+    }
 }

@@ -3,31 +3,38 @@
 
 #include "protocol/NodeHistory.h"
 
+#include <QColor>
 #include <QList>
 #include <QString>
 
-// One quantity of a node's reports: its column in the table and its chart.
+// One quantity of a node's reports: its columns in the table and the copied
+// text, and its strip in the charts.
 enum class Quantity_t { RealPower, ApparentPower, OnOff, Temperature, Brightness, Level, Blinds };
 
 // What a kind reports, in the panel's order.
 QList<Quantity_t> _Quantities(Ternix36::_NodeType type);
 // "Real", "Temperature"...: the panel's caption.
 QString _QuantityName(Quantity_t quantity);
-// The chart's title: the name and its unit, "Real (W)".
+// The name and its unit, as the charts' strips give it: "Real (W)", "On/off".
 QString _ChartTitle(Quantity_t quantity);
-// On/off and the blinds' state are steps, with named levels.
+// The same for the copied text, where states are their codes:
+// "Real (W)", "On/off (1 on, 0 off)".
+QString _QuantityTitle(Quantity_t quantity);
+// On/off and the blinds' direction: states, shown as timelines.
 bool _IsState(Quantity_t quantity);
 
-// A reading as recorded, and as the panel writes it: "40 W", "21 °C", "50 %", "Up".
+// A reading as recorded, from a report or from a bucket's span.
 qint32 _Reading(Quantity_t quantity, const NodeHistory_t::Sample_t &sample);
+NodeHistory_t::Span_t _Span(Quantity_t quantity, const NodeHistory_t::Bucket_t &bucket);
+// As the panel writes it, with the precision the node sent: "40.24 W",
+// "21.5 °C", "50 %", "Up".
 QString _ReadingText(Quantity_t quantity, qint32 reading);
-// In the chart's unit: watts, degrees, percent.
+// As a number for a spreadsheet, in the unit of the title: "40.24", "21.5", "1".
+QString _ReadingNumber(Quantity_t quantity, qint32 reading);
+// In the unit of the title, for the charts.
 double _Plotted(Quantity_t quantity, qint32 reading);
+// The digits after the point that a reading of the quantity can have.
+int _Decimals(Quantity_t quantity);
 
-// A thinned bucket's least, greatest and last reading.
-struct Span_t {
-    qint32 least;
-    qint32 greatest;
-    qint32 last;
-};
-Span_t _Span(Quantity_t quantity, const NodeHistory_t::Bucket_t &bucket);
+// A state's colour in its timeline, the panel's title colour for it.
+QColor _StateColour(Quantity_t quantity, qint32 state);

@@ -6,16 +6,18 @@
 #include <QAbstractTableModel>
 #include <QHash>
 
-// The rows of a node's history for its table, newest first.
+// The rows of a node's history for its table, newest first, each row's
+// texts made when the view first asks for them.
 class HistoryTableModel_t : public QAbstractTableModel {
 public:
-    HistoryTableModel_t(const QStringList &headers, QObject *parent);
+    HistoryTableModel_t(const QStringList &headers, const QStringList &copyHeaders,
+                        QObject *parent);
 
-    void _SetRows(const QList<HistoryRows::Row_t> &rows);
+    void _SetTable(const HistoryRows::Table_t &table);
     const QStringList &_Headers() const { return headers; }
-    const QStringList &_Cells(int row) const { return rows.at(row).cells; }
-    // What tells a row from the others across refreshes: its time and event.
-    QString _Key(int row) const;
+    const QStringList &_CopyHeaders() const { return copyHeaders; }
+    const QStringList &_Cells(int row) const;
+    QString _Key(int row) const { return table._Key(row); }
     int _RowOfKey(const QString &key) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -26,6 +28,8 @@ public:
 
 private:
     QStringList headers;
-    QList<HistoryRows::Row_t> rows;
+    QStringList copyHeaders;
+    HistoryRows::Table_t table;
+    mutable QHash<int, QStringList> cells;
     QHash<QString, int> rowOfKey;
 };

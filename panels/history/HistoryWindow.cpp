@@ -2,7 +2,7 @@
 #include "panels/history/HistoryWindow.h"
 
 #include "panels/Contrast.h"
-#include "panels/history/HistoryChart.h"
+#include "panels/history/HistoryPlot.h"
 #include "panels/history/HistoryTableModel.h"
 #include "protocol/NodeHistory.h"
 
@@ -11,14 +11,15 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QScrollArea>
-#include <QScrollBar>
+#include <QShortcut>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -30,22 +31,21 @@ QString _Tr(const char *text) {
     return QCoreApplication::translate("History", text);
 }
 
-// The charts' ranges: the axis ends at now rounded up to `roundMs`, so that
-// its labels fall on round times.
 struct Range_t {
     const char *text;
     qint64 spanMs;
-    qint64 roundMs;
-    int ticks;
 };
-constexpr qint64 MinuteMs = NodeHistory_t::MinuteMs;
 constexpr Range_t Ranges[] = {
-    {QT_TRANSLATE_NOOP("History", "10 min"), NodeHistory_t::FullMs, 2 * MinuteMs, 6},
-    {QT_TRANSLATE_NOOP("History", "1 h"), NodeHistory_t::MinutesMs, 10 * MinuteMs, 7},
-    {QT_TRANSLATE_NOOP("History", "24 h"), NodeHistory_t::KeptMs, 60 * MinuteMs, 7},
+    {QT_TRANSLATE_NOOP("History", "10 min"), NodeHistory_t::FullMs},
+    {QT_TRANSLATE_NOOP("History", "1 h"), NodeHistory_t::MinutesMs},
+    {QT_TRANSLATE_NOOP("History", "24 h"), NodeHistory_t::KeptMs},
 };
-
-constexpr int RefreshDelayMs = 200;
+constexpr int ClockTickMs = 1000;
+// Rows whose texts set the columns' widths: the newest, then one in so many.
+constexpr int NewestMeasured = 20;
+constexpr int SampleEvery = 25;
+// Keys of rows measured, forgotten beyond this many.
+constexpr int MeasuredKeysMost = 10000;
 
 int _WaitingCommands(const NodeHistory_t &history) {
     int waiting = 0;
@@ -54,29 +54,36 @@ int _WaitingCommands(const NodeHistory_t &history) {
         ++waiting;
     return waiting;
 }
-constexpr int ClockTickMs = 1000;
 } // namespace
 
 HistoryWindow_t::HistoryWindow_t(HistorySource_t &source, QWidget *parent)
     : HistoryView_t(parent, Qt::Window)
     , source(source)
-    , model(new HistoryTableModel_t(HistoryRows::_Headers(source._History()._Type()), this))
+    , model(new HistoryTableModel_t(HistoryRows::_Headers(source._History()._Type()),
+                                    HistoryRows::_CopyHeaders(source._History()._Type()), this))
     , table(new QTableView)
-    , refreshTimer(new QTimer(this))
+    , plot(new HistoryPlot_t(source._History(), nullptr))
+    , ranges(new QButtonGroup(this))
     , clockTimer(new QTimer(this)) {
     setAttribute(Qt::WA_DeleteOnClose);
 
-    auto *ranges = new QButtonGroup(this);
     auto *top = new QHBoxLayout;
     for (int index = 0; index < int(std::size(Ranges)); ++index) {
         // Radio buttons show the chosen one under every style and tell
         // screen readers which is chosen.
         auto *button = new QRadioButton(_Tr(Ranges[index].text));
         button->setChecked(index == rangeIndex);
-        button->setAccessibleDescription(_Tr("Range of the charts"));
-        ranges->addButton(button);
+        button->setAccessibleDescription(_Tr("Range of the charts (Alt+%1)").arg(index + 1));
+        button->setToolTip(
+            QKeySequence(Qt::ALT | Qt::Key(Qt::Key_1 + index)).toString(QKeySequence::NativeText));
+        ranges->addButton(button, index);
         top->addWidget(button);
         connect(button, &QRadioButton::clicked, this, [this, index] { _ShowRange(index); });
+        auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_1 + index)), this);
+        connect(shortcut, &QShortcut::activated, this, [this, index, button] {
+            button->setChecked(true);
+            _ShowRange(index);
+        });
     }
     top->addStretch();
     auto *copyButton = new QPushButton(_Tr("Copy"));
@@ -84,18 +91,9 @@ HistoryWindow_t::HistoryWindow_t(HistorySource_t &source, QWidget *parent)
         _Tr("Puts the selected rows, or all rows, on the clipboard as comma-separated values"));
     connect(copyButton, &QPushButton::clicked, this, &HistoryWindow_t::_Copy);
     top->addWidget(copyButton);
-
-    auto *chartColumn = new QWidget;
-    auto *chartLayout = new QVBoxLayout(chartColumn);
-    chartLayout->setContentsMargins(0, 0, 0, 0);
-    for (Quantity_t quantity : _Quantities(source._History()._Type())) {
-        auto *chart = new HistoryChart_t(quantity, chartColumn);
-        charts.append(chart);
-        chartLayout->addWidget(chart);
-    }
-    auto *chartArea = new QScrollArea;
-    chartArea->setWidgetResizable(true);
-    chartArea->setWidget(chartColumn);
+    for (const QKeySequence &close :
+         {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)})
+        connect(new QShortcut(close, this), &QShortcut::activated, this, &QWidget::close);
 
     table->setModel(model);
     table->setAccessibleName(_Tr("Records"));
@@ -104,46 +102,64 @@ HistoryWindow_t::HistoryWindow_t(HistorySource_t &source, QWidget *parent)
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setAlternatingRowColors(true);
+    // The rows' colours alternate; the grid's long lines would each go to
+    // Qt's painting threads, every second.
+    table->setShowGrid(false);
+    // Tab leaves the table for the next control, as everywhere else.
+    table->setTabKeyNavigation(false);
     table->verticalHeader()->hide();
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     table->horizontalHeader()->setStretchLastSection(true);
     table->installEventFilter(this);
 
     auto *splitter = new QSplitter(Qt::Vertical);
-    splitter->addWidget(chartArea);
+    splitter->addWidget(plot);
     splitter->addWidget(table);
     splitter->setChildrenCollapsible(false);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(splitter, 1);
 
-    refreshTimer->setSingleShot(true);
-    refreshTimer->setInterval(RefreshDelayMs);
-    connect(refreshTimer, &QTimer::timeout, this, &HistoryWindow_t::_Refresh);
     clockTimer->setInterval(ClockTickMs);
-    connect(clockTimer, &QTimer::timeout, this, &HistoryWindow_t::_Refresh);
+    connect(clockTimer, &QTimer::timeout, this, &HistoryWindow_t::_Tick);
     clockTimer->start();
 
     _FollowPalette();
-    const int line = fontMetrics().height();
-    resize(QSize(line * 48, line * 44).boundedTo(screen()->availableSize()));
+    _FitScreen();
+    plot->_SetSpan(Ranges[rangeIndex].spanMs);
     _Refresh();
 }
 
+void HistoryWindow_t::_FitScreen() {
+    // As large as its charts and table want, but within the screen, its
+    // title bar and frame included.
+    const int line = fontMetrics().height();
+    const QRect available = screen()->availableGeometry();
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const int frame = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+    const QSize room(available.width() - frame, available.height() - titleBar - frame);
+    resize(QSize(line * 48, line * 44).boundedTo(room));
+}
+
 void HistoryWindow_t::_Recorded() {
+    // Shown at the next tick of the clock: no more than once a second.
     rowsChanged = true;
-    if (!refreshTimer->isActive())
-        refreshTimer->start();
+}
+
+void HistoryWindow_t::_Tick() {
+    if (isVisible() && !isMinimized())
+        _Refresh();
 }
 
 void HistoryWindow_t::_Refresh() {
-    refreshTimer->stop();
     const qint64 nowMs = source._NowMs();
     // The table is made again only when a record came or a command's wait
     // ended, so that the clock's ticks leave a selection being made alone.
     const int waiting = _WaitingCommands(source._History());
-    source._SettleHistory(nowMs);
+    source._SettleHistory();
     if (rowsChanged || _WaitingCommands(source._History()) != waiting) {
         rowsChanged = false;
         _ShowRows();
@@ -153,11 +169,7 @@ void HistoryWindow_t::_Refresh() {
         setWindowTitle(title);
         setAccessibleName(title);
     }
-    const Range_t &range = Ranges[rangeIndex];
-    const qint64 endMs = (nowMs / range.roundMs + 1) * range.roundMs;
-    const HistoryChart_t::TimeSpan_t span = {endMs - range.spanMs, endMs, nowMs, range.ticks};
-    for (HistoryChart_t *chart : std::as_const(charts))
-        chart->_Show(source._History(), span);
+    plot->_SetNow(nowMs);
 }
 
 void HistoryWindow_t::_ShowRows() {
@@ -172,7 +184,8 @@ void HistoryWindow_t::_ShowRows() {
     const QString firstKey =
         firstShown > 0 ? model->_Key(firstShown) : QString(); // at the top: stay there
 
-    model->_SetRows(HistoryRows::_Rows(source._History()));
+    model->_SetTable(HistoryRows::Table_t(source._History()));
+    _FitColumns();
 
     QItemSelection selection;
     for (const QString &key : std::as_const(selected)) {
@@ -188,22 +201,66 @@ void HistoryWindow_t::_ShowRows() {
         table->scrollTo(model->index(row, 0), QAbstractItemView::PositionAtTop);
 }
 
+// Wide enough for the header and the newest rows; measured with the font
+// alone, which costs nothing like the view's own measure of every row.
+void HistoryWindow_t::_FitColumns() {
+    const QFontMetrics metrics(table->font());
+    const QFontMetrics headerMetrics(table->horizontalHeader()->font());
+    const int padding = metrics.height();
+    QHeaderView *header = table->horizontalHeader();
+    // The newest rows, and a sample of the older (the thinned rows are
+    // wider), each once: measuring text costs more than all else.
+    const bool headers = measuredKeys.isEmpty();
+    QList<int> measured;
+    for (int row = 0; row < model->rowCount(); row += row < NewestMeasured ? 1 : SampleEvery) {
+        const QString key = model->_Key(row);
+        if (measuredKeys.contains(key))
+            continue;
+        measuredKeys.insert(key);
+        measured.append(row);
+    }
+    if (measuredKeys.size() > MeasuredKeysMost)
+        measuredKeys.clear();
+    if (!headers && measured.isEmpty())
+        return;
+    for (int column = 0; column + 1 < model->columnCount(); ++column) {
+        int width =
+            headers ? headerMetrics.horizontalAdvance(model->_Headers().value(column)) + padding * 2
+                    : 0;
+        for (int row : std::as_const(measured))
+            width = std::max(width,
+                             metrics.horizontalAdvance(model->_Cells(row).value(column)) + padding);
+        if (width > header->sectionSize(column))
+            header->resizeSection(column, width);
+    }
+}
+
 void HistoryWindow_t::_ShowRange(int index) {
     rangeIndex = index;
+    plot->_SetSpan(Ranges[index].spanMs);
     _Refresh();
 }
 
+// The rows with their numbers, made anew for the copy: the selected ones
+// found by their keys.
 void HistoryWindow_t::_Copy() {
-    QList<int> rows;
+    const HistoryRows::Table_t rows(source._History());
+    QList<int> selected;
     for (const QModelIndex &index : table->selectionModel()->selectedRows())
-        rows.append(index.row());
-    std::sort(rows.begin(), rows.end());
-    if (rows.isEmpty())
-        for (int row = 0; row < model->rowCount(); ++row)
-            rows.append(row);
-    QList<QStringList> lines = {model->_Headers()};
-    for (int row : std::as_const(rows))
-        lines.append(model->_Cells(row));
+        selected.append(index.row());
+    std::sort(selected.begin(), selected.end());
+    QList<QStringList> lines = {model->_CopyHeaders()};
+    if (selected.isEmpty()) {
+        for (int row = 0; row < rows._Count(); ++row)
+            lines.append(rows._Row(row, true).numbers);
+    } else {
+        QHash<QString, int> rowOfKey;
+        for (int row = 0; row < rows._Count(); ++row)
+            rowOfKey.insert(rows._Key(row), row);
+        for (int row : std::as_const(selected))
+            if (const int found = rowOfKey.value(model->_Key(row), -1); found >= 0)
+                lines.append(rows._Row(found, true).numbers);
+    }
     QGuiApplication::clipboard()->setText(HistoryRows::_Csv(lines));
 }
 
@@ -231,6 +288,14 @@ void HistoryWindow_t::changeEvent(QEvent *event) {
     HistoryView_t::changeEvent(event);
     if (event->type() == QEvent::ApplicationPaletteChange)
         _FollowPalette();
+    // Brought back: what came meanwhile at once.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        _Refresh();
+}
+
+void HistoryWindow_t::showEvent(QShowEvent *event) {
+    HistoryView_t::showEvent(event);
+    _Refresh();
 }
 
 bool HistoryWindow_t::eventFilter(QObject *watched, QEvent *event) {

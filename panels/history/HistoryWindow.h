@@ -3,17 +3,20 @@
 
 #include "panels/HistoryModule.h"
 
-#include <QList>
+#include <QSet>
 
-class HistoryChart_t;
+class HistoryPlot_t;
 class HistoryTableModel_t;
+class QButtonGroup;
 class QTableView;
 class QTimer;
 
-// One node's history: a chart per quantity over the last 10 minutes, hour or
-// day, and a table of every record, newest first, which "Copy" and Ctrl+C
-// put on the clipboard as comma-separated values. It follows what is
-// recorded while it is open, and the desktop's font and palette.
+// One node's history: its charts over the last 10 minutes, hour or day
+// (Alt+1, Alt+2, Alt+3), and a table of every record, newest first, which
+// "Copy" and Ctrl+C put on the clipboard as comma-separated values. It
+// follows what is recorded while it is open, at most once a second and not
+// while it is minimised or hidden, and the desktop's font and palette. Esc
+// and Ctrl+W close it.
 class HistoryWindow_t : public HistoryView_t {
 public:
     HistoryWindow_t(HistorySource_t &source, QWidget *parent);
@@ -24,21 +27,26 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void _Tick();
     void _Refresh();
     void _ShowRows();
+    void _FitColumns();
     // 0: the last 10 minutes, 1: the hour, 2: the day.
     void _ShowRange(int index);
     void _FollowPalette();
+    void _FitScreen();
 
     HistorySource_t &source;
     HistoryTableModel_t *model;
     QTableView *table;
-    QList<HistoryChart_t *> charts;
-    QTimer *refreshTimer; // gathers the records of a burst into one refresh
-    QTimer *clockTimer;   // moves the time axes on, and settles commands
+    HistoryPlot_t *plot;
+    QButtonGroup *ranges;
+    QTimer *clockTimer; // at most one refresh a second
     int rangeIndex = 0;
     bool rowsChanged = true;
+    QSet<QString> measuredKeys; // rows whose texts the columns' widths took in
 };
