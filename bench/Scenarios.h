@@ -30,5 +30,8 @@ int RunHistory(int nodes);
 // As RunHistory, this many toggling plugs switched every 10 s all day: the
 // heap their histories hold with every change kept.
 int RunHistorySwitching(int nodes);
+// This many plugs reporting 5 times a second, with and without their history
+// windows open: the share of a core that the windows cost.
+int RunHistoryWindows(int windows);
 
 } // namespace Bench

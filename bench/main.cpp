@@ -14,6 +14,7 @@ constexpr char Usage[] =
     "                                            report, report-norecord, report-top,\n"
     "                                            discovery, burst, find, bridge,\n"
     "                                            bridge-discovery, bridge-readback,\n"
+    "                                            history-windows,\n"
     "                                            history, history-switching)\n"
     "Run it through 'make bench': the program under test sends its probe and\n"
     "commands, which must stay inside a private network namespace.\n";
@@ -73,6 +74,8 @@ int main(int argc, char *argv[]) {
         return Bench::RunBridgeDiscovery(size);
     if (scenario == QLatin1String("bridge-readback"))
         return Bench::RunBridgeReadBack(size);
+    if (scenario == QLatin1String("history-windows"))
+        return Bench::RunHistoryWindows(size);
     if (scenario == QLatin1String("history"))
         return Bench::RunHistory(size);
     if (scenario == QLatin1String("history-switching"))
