@@ -22,13 +22,15 @@
 #   --history          the Desk lamp's history window instead of the main
 #                      window, opened from its panel's context menu:
 #                      three minutes of the plug's reports (one every 5 s), its
-#                      "Switch" pressed twice (docs/history.png, or
+#                      "Switch" pressed twice, and the pointer resting on the
+#                      charts with their tooltip (docs/history.png, or
 #                      docs/history-dark.png with --dark)
 #
 # The picture is taken once every node has answered the program's probe (the
 # simulator's log says so) and successive captures of the window stay alike
 # for most of a second; with --history, once that window has shown its minutes
-# of reports and commands. Needs root or unprivileged user namespaces, as
+# of reports and commands and the pointer's tooltip (it follows the clock, so
+# it never stays alike). Needs root or unprivileged user namespaces, as
 # scripts/test-link.sh does.
 set -euo pipefail
 
@@ -52,6 +54,9 @@ readonly HISTORY_NODE="Desk lamp" REPORT_EVERY=5
 readonly HISTORY_PANEL=(60 110) HISTORY_SWITCH=(730 104)
 readonly HISTORY_SIZE=(900 760) HISTORY_PLACE=(380 264)
 readonly HISTORY_SWITCH_AFTER=(40 40) HISTORY_LAST_WAIT=100 # seconds
+# Where the pointer rests on the charts for the picture: near the second
+# "Switch" of the 10 minutes shown.
+readonly HISTORY_POINTER=(735 200)
 
 usage() {
     sed -n '2,/^set -euo/p' "$0" | sed -e '$d' -e 's/^# \{0,1\}//'
@@ -149,6 +154,17 @@ take_picture() {
         done
         xdotool mousemove --window "$main_window" 0 0
         sleep "$HISTORY_LAST_WAIT"
+        # The pointer on the charts, where the plug was switched: the line
+        # through every strip and the tooltip with their values.
+        xdotool mousemove --window "$window" "${HISTORY_POINTER[@]}"
+        sleep 2
+        # The tooltip is a window of its own: the screen where the history is.
+        local geometry
+        geometry=$(xdotool getwindowgeometry --shell "$window" |
+            sed -n 's/^\(X\|Y\|WIDTH\|HEIGHT\)=//p' | tr '\n' ' ')
+        read -r x y width height <<<"$geometry"
+        import -window root -crop "${width}x${height}+${x}+${y}" -strip "png:$png"
+        return
     fi
 
     # The answers are on their way or shown: capture until the picture stays.
