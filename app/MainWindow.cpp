@@ -31,8 +31,6 @@
 MainWindow_t *pMainWindow = nullptr;
 
 namespace {
-// Longer datagrams are cut to this size; no node sends one.
-constexpr qint64 MaxDatagramSize = 1024;
 constexpr int MinimumWidth = 600;
 // Room for the answers of thousands of nodes to one probe, which arrive faster
 // than panels can be built for them; the kernel caps it at net.core.rmem_max.
@@ -226,7 +224,7 @@ void MainWindow_t::_ScanDataRead() {
     reading.start();
     const qsizetype panels = NodeMap.size();
     do {
-        QByteArray datagram(MaxDatagramSize, Qt::Uninitialized);
+        QByteArray datagram(Ternix36::MaxDatagramSize, Qt::Uninitialized);
         QHostAddress sender;
         const qint64 length =
             receiveSocket->readDatagram(datagram.data(), datagram.size(), &sender);

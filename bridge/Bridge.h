@@ -4,7 +4,7 @@
 #include "bridge/BridgeOptions.h"
 #include "bridge/IdClaim.h"
 #include "bridge/NodeIndex.h"
-#include "bridge/Topics.h"
+#include "mqtt/Topics.h"
 #include "protocol/Clock.h"
 #include "protocol/NodeKey.h"
 #include "protocol/NodeKinds.h"

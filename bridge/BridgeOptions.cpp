@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bridge/BridgeOptions.h"
 
+#include "mqtt/BrokerUrl.h"
+
 #include <QCommandLineParser>
-#include <QFile>
-#include <QUrl>
 
 namespace {
-constexpr quint16 MqttPort = 1883;
-constexpr quint16 MqttsPort = 8883;
 constexpr int MostNodes = 1000000;
 
 bool _HasTopicWildcards(const QString &text) {
@@ -136,17 +134,13 @@ bool BridgeOptions_t::_Parse(const QStringList &arguments, const QString &defaul
         return false;
     }
 
-    const QUrl broker(parser.value(brokerOption), QUrl::StrictMode);
-    const QString scheme = broker.scheme();
-    if (!broker.isValid() || (scheme != u"mqtt" && scheme != u"mqtts") || broker.host().isEmpty() ||
-        !(broker.path().isEmpty() || broker.path() == u"/") || !broker.userInfo().isEmpty()) {
-        *error = QStringLiteral("--broker takes mqtt://HOST[:PORT] or mqtts://HOST[:PORT], not %1")
-                     .arg(parser.value(brokerOption));
+    BrokerUrl_t broker;
+    if (!BrokerUrl_t::_Parse(parser.value(brokerOption), false, QStringLiteral("--broker"), &broker,
+                             error))
         return false;
-    }
-    options->tls = scheme == u"mqtts";
-    options->brokerHost = broker.host();
-    options->brokerPort = quint16(broker.port(options->tls ? MqttsPort : MqttPort));
+    options->tls = broker.tls;
+    options->brokerHost = broker.host;
+    options->brokerPort = broker.port;
     options->caFile = parser.value(caOption);
     options->certFile = parser.value(certOption);
     options->keyFile = parser.value(keyOption);
@@ -162,16 +156,8 @@ bool BridgeOptions_t::_Parse(const QStringList &arguments, const QString &defaul
 
     options->username = parser.value(userOption);
     if (parser.isSet(passwordOption)) {
-        QFile file(parser.value(passwordOption));
-        if (!file.open(QIODevice::ReadOnly)) {
-            *error = QStringLiteral("cannot read the password file %1: %2")
-                         .arg(file.fileName(), file.errorString());
+        if (!_ReadPasswordFile(parser.value(passwordOption), &options->password, error))
             return false;
-        }
-        QByteArray line = file.readLine();
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
-        options->password = QString::fromUtf8(line);
         if (options->username.isEmpty()) {
             *error = QStringLiteral("--password-file needs --username");
             return false;

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "bridge/Device.h"
-#include "bridge/Topics.h"
+#include "mqtt/Topics.h"
 
 #include <QByteArray>
 #include <QString>

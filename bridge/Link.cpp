@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bridge/Link.h"
 
-#include "bridge/Log.h"
+#include "mqtt/Log.h"
 #include "protocol/Protocol.h"
 
 #include <QElapsedTimer>
@@ -15,9 +15,7 @@
 #include <unistd.h>
 
 namespace {
-// As the window: longer datagrams are cut, and the receive buffer holds the
-// answers of many nodes to one probe.
-constexpr int MaxDatagramSize = 1024;
+// As the window: the receive buffer holds the answers of many nodes to one probe.
 constexpr int ReceiveBufferBytes = 8 * 1024 * 1024;
 // As the window: one pass over the socket reads for at most this long, so
 // that a flood does not hold up the broker, the timers and the signals.
@@ -186,7 +184,7 @@ bool Link_t::_Sent(ssize_t result, const QString &what, bool *failureLogged) {
 void Link_t::_DatagramsWaiting() {
     QElapsedTimer pass;
     pass.start();
-    char buffer[MaxDatagramSize];
+    char buffer[Ternix36::MaxDatagramSize];
     do {
         sockaddr_in6 from = {};
         socklen_t fromSize = sizeof from;

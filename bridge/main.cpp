@@ -4,7 +4,7 @@
 
 #include "bridge/Bridge.h"
 #include "bridge/BridgeOptions.h"
-#include "bridge/Log.h"
+#include "mqtt/Log.h"
 #include "bridge/TermSignal.h"
 
 #include <QCoreApplication>

@@ -22,6 +22,9 @@ constexpr quint16 NodePort = 40000;
 constexpr quint8 OpRequest = 0xC0;
 constexpr quint8 OpConfigure = 0x80;
 
+// Longer datagrams are cut to this size; no node sends one.
+constexpr int MaxDatagramSize = 1024;
+
 // The header is operation byte, then NodeKind as a little-endian u16.
 constexpr int HeaderSize = 3;
 constexpr int KindOffset = 1;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "bridge/MqttClient.h"
+#include "mqtt/MqttClient.h"
 
-#include "bridge/Log.h"
-#include "bridge/TlsFiles.h"
+#include "mqtt/Log.h"
+#include "mqtt/TlsFiles.h"
 
 #include <QHostAddress>
 #include <QHostInfo>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "bridge/TlsFiles.h"
+#include "mqtt/TlsFiles.h"
 
 #include <QFile>
 #include <QFileInfo>

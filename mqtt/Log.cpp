@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "bridge/Log.h"
+#include "mqtt/Log.h"
 
 #include <cstdio>
 

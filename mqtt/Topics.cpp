@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "bridge/Topics.h"
+#include "mqtt/Topics.h"
 
 namespace {
 QString _Escaped(const QString &text) {
@@ -45,6 +45,18 @@ QString Topics_t::_Claim() const {
 
 QString Topics_t::_Index(const QString &link) const {
     return base + u'/' + link + QStringLiteral("/nodes");
+}
+
+QString Topics_t::_Report(const QString &link, const QString &address) const {
+    return _Node(link, address) + QStringLiteral("/report");
+}
+
+QString Topics_t::_DatagramSet(const QString &link, const QString &address) const {
+    return _Node(link, address) + u'/' + _DatagramObject() + QStringLiteral("/set");
+}
+
+QString Topics_t::_Probe() const {
+    return base + QStringLiteral("/probe");
 }
 
 QString Topics_t::_CommandPattern() const {

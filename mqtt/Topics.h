@@ -13,7 +13,10 @@
 //   B/ID/LINK/nodes                        the addresses of the link's nodes, JSON (NodeIndex_t)
 //   B/ID/LINK/ADDRESS/availability         a node: online, or offline while it does not answer
 //   B/ID/LINK/ADDRESS/state                its latest readings, JSON
+//   B/ID/LINK/ADDRESS/report               its latest datagram as it came, and when (SiteReport.h)
 //   B/ID/LINK/ADDRESS/OBJECT/set           commands for one of its entities
+//   B/ID/LINK/ADDRESS/datagram/set         a command datagram for the node, in hex
+//   B/ID/probe                             anything here probes every link of the bridge
 //   B/ID/LINK/ADDRESS/remove               anything here removes the node
 //   PREFIX/COMPONENT/NODE/OBJECT/config    Home Assistant's discovery
 //   PREFIX/status                          Home Assistant's birth message
@@ -31,6 +34,11 @@ public:
     QString _HomeAssistantStatus() const;
     QString _Claim() const;
     QString _Index(const QString &link) const;
+    QString _Report(const QString &link, const QString &address) const;
+    QString _DatagramSet(const QString &link, const QString &address) const;
+    QString _Probe() const;
+    // The OBJECT level of the datagram topic.
+    static QString _DatagramObject() { return QStringLiteral("datagram"); }
 
     // What the bridge subscribes to.
     QString _CommandPattern() const;
