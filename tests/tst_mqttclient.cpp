@@ -3,7 +3,7 @@
 // way out of a state: what the client goes through from its start, when the
 // broker is there, refuses, is not there, does not answer, or goes away.
 
-#include "bridge/MqttClient.h"
+#include "mqtt/MqttClient.h"
 
 #include <QDeadlineTimer>
 #include <QMetaEnum>
