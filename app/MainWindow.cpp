@@ -4,6 +4,7 @@
 #include "app/ColumnHint.h"
 #include "app/FindField.h"
 #include "app/InterfaceList.h"
+#include "app/SiteConsole.h"
 #include "panels/ItemView.h"
 #include "panels/PanelAccessible.h"
 #include "panels/PanelColumn.h"
@@ -18,12 +19,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QIcon>
+#include <QInputDialog>
 #include <QLabel>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTcpSocket>
+#include <QTimer>
 #include <QToolBar>
 #include <QUdpSocket>
 #include <QVBoxLayout>
@@ -32,6 +38,8 @@ MainWindow_t *pMainWindow = nullptr;
 
 namespace {
 constexpr int MinimumWidth = 600;
+// Where a broker on this host listens, as Debian's mosquitto does.
+constexpr quint16 LocalBrokerPort = 1883;
 // Room for the answers of thousands of nodes to one probe, which arrive faster
 // than panels can be built for them; the kernel caps it at net.core.rmem_max.
 constexpr int ReceiveBufferBytes = 8 * 1024 * 1024;
@@ -41,15 +49,87 @@ constexpr qint64 ReadingTimeMs = 10;
 
 MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags) {
+    _BuildWindow();
+
+    receiveSocket = new QUdpSocket(this);
+    if (!receiveSocket->bind(QHostAddress::AnyIPv6, Ternix36::ProgramPort,
+                             QUdpSocket::ShareAddress))
+        _ShowPortTaken();
+    receiveSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                                   ReceiveBufferBytes);
+    connect(receiveSocket, &QUdpSocket::readyRead, this, &MainWindow_t::_ScanDataRead);
+
+    pMainWindow = this;
+    setMinimumWidth(MinimumWidth);
+    // Qt's own title is empty under Wayland until the first node answers.
+    setWindowTitle(QStringLiteral("ternix36-control"));
+    if (interfaceBox->count() == 0)
+        _ShowHint(tr("No network interface with IPv6 was found.") + u'\n' +
+                  tr("An interface named eth0 is never listed: the user guide, under \"An "
+                     "interface named eth0\", tells how to reach its link."));
+
+    // The first probe leaves before the window is shown; answers wait in the socket.
+    _Scan();
+}
+
+MainWindow_t::MainWindow_t(const SiteOptions_t &options, QWidget *parent)
+    : QMainWindow(parent)
+    , receiveSocket(nullptr) {
+    site = new SiteConsole_t(options, this);
+    _BuildWindow();
+
+    // The broker's state, in one line above the column.
+    siteStatus = new QLabel;
+    siteStatus->setWordWrap(true);
+    siteStatus->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    siteStatus->setMargin(siteStatus->fontMetrics().height() / 3);
+    siteStatus->hide();
+    auto *central = new QWidget;
+    auto *centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    centralLayout->setSpacing(0);
+    centralLayout->addWidget(siteStatus);
+    centralLayout->addWidget(takeCentralWidget());
+    setCentralWidget(central);
+    outageTimer = new QTimer(this);
+    outageTimer->setInterval(1000);
+    connect(outageTimer, &QTimer::timeout, this, &MainWindow_t::_ShowOutage);
+
+    connect(site, &SiteConsole_t::linkFound, this, &MainWindow_t::_AddSiteLink);
+    connect(site, &SiteConsole_t::connected, this, &MainWindow_t::_SiteConnected);
+    // Queued: a password dialog must not run inside the library's callback.
+    connect(site, &SiteConsole_t::failed, this, &MainWindow_t::_SiteFailed, Qt::QueuedConnection);
+    askPassword = site->_HasUser() && !site->_PasswordGiven();
+
+    pMainWindow = this;
+    setMinimumWidth(MinimumWidth);
+    _ShowCounts();
+    outageSinceMs = pClockMs();
+    outage.start();
+    QString error;
+    if (site->_Start(&error))
+        _ShowSiteStatus(tr("Connecting to the broker %1…").arg(site->_SiteName()));
+    else
+        _ShowSiteStatus(tr("Cannot connect to the broker %1: %2.").arg(site->_SiteName(), error));
+}
+
+void MainWindow_t::_BuildWindow() {
     auto *toolBar = new QToolBar(this);
     addToolBar(toolBar);
 
     interfaceBox = new QComboBox(this);
     toolBar->addWidget(interfaceBox);
-    _FillInterfaceBox();
+    if (site) {
+        interfaceBox->addItem(tr("All links"), QString());
+        interfaceBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    } else {
+        _FillInterfaceBox();
+    }
 
     // Qt on Linux names a combo box after its current item ("enp3s0").
-    interfaceBox->setAccessibleDescription(tr("Network interface on which the nodes are found"));
+    interfaceBox->setAccessibleDescription(
+        site ? tr("Links on which Scan probes")
+             : tr("Network interface on which the nodes are found"));
 
     scanAction = toolBar->addAction(tr("Scan"));
     connect(scanAction, &QAction::triggered, this, &MainWindow_t::_Scan);
@@ -83,26 +163,6 @@ MainWindow_t::MainWindow_t(QWidget *parent, Qt::WindowFlags flags)
 
     probeWindows = new ProbeWindows_t(this);
     connect(probeWindows, &ProbeWindows_t::closed, this, &MainWindow_t::_AnswerWindowClosed);
-
-    receiveSocket = new QUdpSocket(this);
-    if (!receiveSocket->bind(QHostAddress::AnyIPv6, Ternix36::ProgramPort,
-                             QUdpSocket::ShareAddress))
-        _ShowPortTaken();
-    receiveSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
-                                   ReceiveBufferBytes);
-    connect(receiveSocket, &QUdpSocket::readyRead, this, &MainWindow_t::_ScanDataRead);
-
-    pMainWindow = this;
-    setMinimumWidth(MinimumWidth);
-    // Qt's own title is empty under Wayland until the first node answers.
-    setWindowTitle(QStringLiteral("ternix36-control"));
-    if (interfaceBox->count() == 0)
-        _ShowHint(tr("No network interface with IPv6 was found.") + u'\n' +
-                  tr("An interface named eth0 is never listed: the user guide, under \"An "
-                     "interface named eth0\", tells how to reach its link."));
-
-    // The first probe leaves before the window is shown; answers wait in the socket.
-    _Scan();
 }
 
 void MainWindow_t::_GiveKeys(QAction *action, QKeySequence::StandardKey key,
@@ -123,9 +183,25 @@ void MainWindow_t::_FillInterfaceBox() {
 // a link without nodes. Said once, in a status bar that only this case
 // creates; a permanent widget, so that no status tip wipes it out.
 void MainWindow_t::_ShowPortTaken() {
-    statusBar()->addPermanentWidget(
-        new QLabel(tr("Port %1 is in use by another program: no node can be heard.")
-                       .arg(Ternix36::ProgramPort)));
+    auto *portTaken = new QLabel(tr("Port %1 is in use by another program: no node can be heard.")
+                                     .arg(Ternix36::ProgramPort));
+    statusBar()->addPermanentWidget(portTaken);
+    _LookForLocalBroker(portTaken);
+}
+
+// Most often the port is held by the bridge, which carries the nodes into a
+// broker on the same host: the console of the site sees them there.
+void MainWindow_t::_LookForLocalBroker(QLabel *portTaken) {
+    auto *probe = new QTcpSocket(this);
+    connect(probe, &QTcpSocket::connected, this, [probe, portTaken] {
+        portTaken->setText(
+            tr("Port %1 is in use by another program, perhaps ternix36-bridge. A broker answers "
+               "on this host: to see its nodes, start ternix36-control --site mqtt://localhost")
+                .arg(Ternix36::ProgramPort));
+        probe->deleteLater();
+    });
+    connect(probe, &QTcpSocket::errorOccurred, probe, &QObject::deleteLater);
+    probe->connectToHost(QHostAddress::LocalHost, LocalBrokerPort);
 }
 
 void MainWindow_t::_AddFindField(QToolBar *toolBar) {
@@ -172,10 +248,17 @@ void MainWindow_t::_AnswersAgain() {
     _ShowCounts();
 }
 
+void MainWindow_t::_StopsAnswering() {
+    ++notAnsweringCount;
+    _ShowCounts();
+}
+
 // The title counts the nodes once there are any.
 void MainWindow_t::_ShowCounts() {
-    QString title = QStringLiteral("ternix36-control: ") +
-                    (panels.size() == 1 ? tr("1 node") : tr("%1 nodes").arg(panels.size()));
+    QString title = QStringLiteral("ternix36-control: ");
+    if (site)
+        title += site->_SiteName() + QStringLiteral(": ");
+    title += panels.size() == 1 ? tr("1 node") : tr("%1 nodes").arg(panels.size());
     if (notAnsweringCount > 0)
         title += tr(", %1 not answering").arg(notAnsweringCount);
     setWindowTitle(title);
@@ -192,6 +275,8 @@ void MainWindow_t::_ShowHint(const QString &text) {
 }
 
 void MainWindow_t::_AnswerWindowClosed(const Moment_t &probe, const QString &scope) {
+    if (site)
+        return;
     if (panels.isEmpty() && interfaceBox->count() > 0)
         _ShowHint(tr("No node answered on %1. Choose the interface on the nodes' link and press "
                      "%2.")
@@ -208,6 +293,11 @@ void MainWindow_t::_AnswerWindowClosed(const Moment_t &probe, const QString &sco
 }
 
 void MainWindow_t::_Scan() {
+    if (site) {
+        // "All links", or a link of the bridge to ask.
+        site->_Probe(interfaceBox->currentData().toString().section(u'/', 0, 0));
+        return;
+    }
     interfaceName = interfaceBox->itemData(interfaceBox->currentIndex(), Qt::UserRole).toString();
     receiveSocket->writeDatagram(Ternix36::ProbeDatagram(), Ternix36::ProbeAddress(interfaceName),
                                  Ternix36::NodePort);
@@ -234,4 +324,85 @@ void MainWindow_t::_ScanDataRead() {
         _RouteDatagram(sender, datagram);
     } while (NodeMap.size() == panels && reading.elapsed() < ReadingTimeMs &&
              receiveSocket->hasPendingDatagrams());
+}
+
+void MainWindow_t::_AddSiteLink(const QString &bridge, const QString &link) {
+    // In order of bridge and link, after "All links"; the choice stays as it is.
+    const QString text = QStringLiteral("%1: %2").arg(bridge, link);
+    int row = 1;
+    while (row < interfaceBox->count() && interfaceBox->itemText(row) < text)
+        ++row;
+    const QSignalBlocker quiet(interfaceBox);
+    interfaceBox->insertItem(row, text, QString(bridge + u'/' + link));
+}
+
+void MainWindow_t::_SiteConnected() {
+    outageTimer->stop();
+    outage.invalidate();
+    siteStatus->hide();
+    siteStatus->clear();
+}
+
+void MainWindow_t::_SiteFailed(MqttClient_t::Failure_t failure, const QString &why) {
+    const QString name = site->_SiteName();
+    switch (failure) {
+    case MqttClient_t::Failure_t::Refused:
+        outageTimer->stop();
+        if (site->_HasUser())
+            _ShowSiteStatus(tr("The broker %1 refused the login of %2 (%3). Trying again.")
+                                .arg(name, site->_User(), why));
+        else
+            _ShowSiteStatus(tr("The broker %1 refused the login (%2): give a user name, as in "
+                               "--site mqtt://USER@%1.")
+                                .arg(name, why));
+        if (askPassword)
+            _AskPassword();
+        return;
+    case MqttClient_t::Failure_t::Tls:
+        outageTimer->stop();
+        _ShowSiteStatus(tr("TLS with the broker %1 failed (%2). Nothing is sent without TLS: "
+                           "check --ca-file, --cert and --key. Trying again.")
+                            .arg(name, why));
+        return;
+    case MqttClient_t::Failure_t::Unreachable:
+        if (!outage.isValid()) {
+            outage.start();
+            outageSinceMs = pClockMs();
+        }
+        outageWhy = why;
+        _ShowOutage();
+        outageTimer->start();
+        return;
+    }
+}
+
+void MainWindow_t::_AskPassword() {
+    bool ok = false;
+    const QString password = QInputDialog::getText(
+        this, tr("Password"),
+        tr("Password of %1 at the broker %2:").arg(site->_User(), site->_SiteName()),
+        QLineEdit::Password, QString(), &ok);
+    if (!ok) {
+        // Asked once: the status line says what the broker answers.
+        askPassword = false;
+        return;
+    }
+    site->_SetPassword(password);
+    site->_PasswordTyped();
+}
+
+void MainWindow_t::_ShowSiteStatus(const QString &text) {
+    siteStatus->setText(text);
+    siteStatus->show();
+}
+
+void MainWindow_t::_ShowOutage() {
+    const qint64 seconds = outage.isValid() ? outage.elapsed() / 1000 : 0;
+    const QString lasting =
+        seconds < 120 ? tr("%1 s").arg(seconds) : tr("%1 min").arg(seconds / 60);
+    _ShowSiteStatus(tr("No connection to the broker %1 since %2 (%3): %4. Trying again; the panels "
+                       "show what was last heard.")
+                        .arg(site->_SiteName(),
+                             QDateTime::fromMSecsSinceEpoch(outageSinceMs).toString(u"HH:mm:ss"),
+                             lasting, outageWhy));
 }

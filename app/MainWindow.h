@@ -6,7 +6,15 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "mqtt/MqttClient.h"
+
+#include <QElapsedTimer>
+
 class ColumnHint_t;
+class QLabel;
+class QTimer;
+class SiteConsole_t;
+struct SiteOptions_t;
 class FindField_t;
 class ItemView_t;
 struct Moment_t;
@@ -26,6 +34,9 @@ class MainWindow_t : public QMainWindow {
 
 public:
     explicit MainWindow_t(QWidget *parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    // A console of a whole site: the nodes of every link that its bridges
+    // carry into its broker, in one column, instead of the nodes of one link.
+    explicit MainWindow_t(const SiteOptions_t &site, QWidget *parent = nullptr);
     ~MainWindow_t() override;
 
     void _AddItem(ItemView_t *panel);
@@ -36,6 +47,9 @@ public:
     QString _InterfaceName() const { return interfaceName; }
     // A node marked as not answering was heard again.
     void _AnswersAgain();
+    // A site's node is marked as not answering.
+    void _StopsAnswering();
+    SiteConsole_t *_Site() const { return site; }
 
 private slots:
     void _Scan();
@@ -44,7 +58,17 @@ private slots:
     void _ProbeWindowClosed();
 
 private:
+    // What both kinds of window have: the toolbar, the column, find.
+    void _BuildWindow();
     void _FillInterfaceBox();
+    void _AddSiteLink(const QString &bridge, const QString &link);
+    void _SiteConnected();
+    void _SiteFailed(MqttClient_t::Failure_t failure, const QString &why);
+    void _AskPassword();
+    void _ShowSiteStatus(const QString &text);
+    void _ShowOutage();
+    // Port 4444 is taken: a broker on this host may carry the nodes.
+    void _LookForLocalBroker(QLabel *portTaken);
     // The desktop's keys for the action (or `otherwise` where it has none),
     // named in its tooltip.
     static void _GiveKeys(QAction *action, QKeySequence::StandardKey key,
@@ -71,6 +95,14 @@ private:
     QList<ItemView_t *> panels; // in column order
     int notAnsweringCount = 0;
     FindField_t *findField;
+
+    SiteConsole_t *site = nullptr;
+    QLabel *siteStatus = nullptr; // one line above the column
+    QTimer *outageTimer = nullptr;
+    QElapsedTimer outage; // since the broker was lost
+    qint64 outageSinceMs = 0;
+    QString outageWhy;
+    bool askPassword = false;
 };
 
 // The one main window, for the routing and the panels.

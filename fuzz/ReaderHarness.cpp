@@ -2,7 +2,9 @@
 #include "fuzz/ReaderHarness.h"
 
 #include "fuzz/FuzzInput.h"
+#include "protocol/Protocol.h"
 #include "protocol/ReportReader.h"
+#include "protocol/SiteReport.h"
 
 #include <QList>
 
@@ -61,7 +63,31 @@ QList<qint64> _Offsets(qint64 size) {
 
 } // namespace
 
+namespace {
+QString _CheckSiteReport(const QByteArray &payload) {
+    SiteReport_t report;
+    if (!SiteReport_t::_Read(payload, &report))
+        return QString();
+    if (payload.size() > SiteReport_t::MaxPayloadSize)
+        return QStringLiteral("site report: a payload of %1 bytes taken").arg(payload.size());
+    if (report.datagram.size() < Ternix36::HeaderSize ||
+        report.datagram.size() > Ternix36::MaxDatagramSize || report.heardMs < 0)
+        return QStringLiteral("site report: a datagram of %1 bytes heard at %2 taken")
+            .arg(report.datagram.size())
+            .arg(report.heardMs);
+    SiteReport_t again;
+    if (!SiteReport_t::_Read(report._Payload(), &again) || again.heardMs != report.heardMs ||
+        again.datagram != report.datagram)
+        return QStringLiteral("site report: not read back as written");
+    return QString();
+}
+} // namespace
+
 QString _CheckReportReader(const uint8_t *data, size_t size) {
+    const QString siteProblem =
+        _CheckSiteReport(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    if (!siteProblem.isEmpty())
+        return siteProblem;
     const ExactDatagram_t exact(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
     const ReportReader_t report(exact._Datagram());
     const PlainReading_t plain(data, size);

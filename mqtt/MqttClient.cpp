@@ -170,6 +170,10 @@ void MqttClient_t::_Enter(State_t next, State_t previous, Event_t event, const Q
     case State_t::Waiting:
         _Unwatch();
         _LogFailure(previous, event, why);
+        emit connectFailed(event == Event_t::Refused            ? Failure_t::Refused
+                           : why.contains(QLatin1String("TLS")) ? Failure_t::Tls
+                                                                : Failure_t::Unreachable,
+                           event == Event_t::TimedOut ? QStringLiteral("no answer") : why);
         stateTimer->start(pauseMs);
         pauseMs = qMin(pauseMs * 2, settings.longestPauseMs);
         break;
@@ -430,6 +434,14 @@ void MqttClient_t::_UpdateWriteWatch() {
 
 QString MqttClient_t::_Broker() const {
     return QStringLiteral("%1:%2").arg(settings.host).arg(settings.port);
+}
+
+void MqttClient_t::_SetPassword(const QString &password) {
+    settings.password = password;
+    if (client && !settings.username.isEmpty())
+        _Succeeded(mosquitto_username_pw_set(client, settings.username.toUtf8().constData(),
+                                             password.toUtf8().constData()),
+                   "user name");
 }
 
 void MqttClient_t::_Publish(const QString &topic, const QByteArray &payload, bool retain, int qos) {

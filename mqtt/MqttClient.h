@@ -74,6 +74,11 @@ public:
 
     enum class State_t { Idle, Connecting, Connected, Waiting, Stopping, Stopped };
     Q_ENUM(State_t)
+    // Why a connection was not made or was lost: the broker refused the
+    // login, TLS failed (an untrusted certificate among others), or the
+    // broker could not be reached or dropped us.
+    enum class Failure_t { Refused, Tls, Unreachable };
+    Q_ENUM(Failure_t)
 
     explicit MqttClient_t(const Settings_t &settings, QObject *parent = nullptr);
     ~MqttClient_t() override;
@@ -87,6 +92,8 @@ public:
     // on connectedToBroker().
     void _Publish(const QString &topic, const QByteArray &payload, bool retain, int qos = 1);
     void _Subscribe(const QString &pattern, int qos = 1);
+    // The password for the next connection, where a person typed it.
+    void _SetPassword(const QString &password);
     // Publishes a last message (none when the topic is empty), waits for the
     // broker to take it (at most about two seconds), disconnects without the
     // last will and says stopped().
@@ -98,6 +105,8 @@ signals:
     // one published while we listen.
     void messageReceived(const QString &topic, const QByteArray &payload, bool retained);
     void stateChanged(MqttClient_t::State_t state);
+    // Every failed connection, logged or not, with the reason the log gives.
+    void connectFailed(MqttClient_t::Failure_t failure, const QString &why);
     // Messages wait in the library for the connection to take them: a
     // publisher that can wait, waits, so that they do not pile up.
     void backlogChanged(bool backlogged);

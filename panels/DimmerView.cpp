@@ -28,8 +28,11 @@ DimmerView_t::DimmerView_t(const QHostAddress &sender, const QByteArray &datagra
 
     _FitToDesktop();
     _DataRead(datagram);
-    // Once the first report is shown, the node gets the slider's start position.
-    _SendLevel(0);
+    // Once the first report is shown, the node gets the slider's start
+    // position. Not through a broker: a console that opens would set every
+    // dimmer of the site.
+    if (!_InSite())
+        _SendLevel(0);
 }
 
 void DimmerView_t::_DataRead(const QByteArray &datagram) {

@@ -36,6 +36,8 @@ QString _InterfaceIndex(const QString &scope) {
 constexpr int EmptyFrameSide = 70;
 } // namespace
 
+const SitePlace_t *pNewPanelPlace = nullptr;
+
 ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     : nodeAddress(sender)
     , grid(new PanelGrid_t)
@@ -57,7 +59,12 @@ ItemView_t::ItemView_t(const QHostAddress &sender, const FrameLook_t &look)
     titleLabel->setBackgroundRole(QPalette::Window);
     titleLabel->setAutoFillBackground(true);
     nameLabel = new NodeNameLabel_t(this);
-    addressLabel = _CentredLabel(nodeAddress.toString().toLower());
+    QString addressText = nodeAddress.toString().toLower();
+    if (pNewPanelPlace) {
+        place = *pNewPanelPlace;
+        addressText += QStringLiteral(" (%1, %2)").arg(place->bridge, place->link);
+    }
+    addressLabel = _CentredLabel(addressText);
 }
 
 void ItemView_t::_PlaceCommonFrame() {
@@ -85,6 +92,12 @@ QLabel *ItemView_t::_Caption(const QString &text) {
 }
 
 bool ItemView_t::_Heard(const Moment_t &now) {
+    // A bridge says whether a site's node answers, not its reports: a
+    // retained one may be old.
+    if (place) {
+        liveness._HeardThrough(now);
+        return false;
+    }
     if (!liveness._Heard(now))
         return false;
     _ShowLiveness();
@@ -96,6 +109,17 @@ bool ItemView_t::_ProbeExpired(const Moment_t &probe, qint64 nowMs) {
         return false;
     history._NotAnswering(nowMs);
     _TellHistoryWindow();
+    _ShowLiveness();
+    return true;
+}
+
+bool ItemView_t::_SetAnswering(bool answering, const Moment_t &now) {
+    if (!liveness._SetNotAnswering(!answering, now))
+        return false;
+    if (!answering) {
+        history._NotAnswering(now.wallMs);
+        _TellHistoryWindow();
+    }
     _ShowLiveness();
     return true;
 }
@@ -162,8 +186,12 @@ PanelMark_t *ItemView_t::_Mark() {
 
 void ItemView_t::_SendCommand(const QByteArray &command, quint16 port,
                               const NodeHistory_t::Sent_t &sent) {
-    QUdpSocket socket;
-    socket.writeDatagram(command, nodeAddress, port);
+    if (place) {
+        place->send(command);
+    } else {
+        QUdpSocket socket;
+        socket.writeDatagram(command, nodeAddress, port);
+    }
     history._Command(_Now(), sent);
     _TellHistoryWindow();
 }

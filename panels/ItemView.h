@@ -17,9 +17,22 @@
 #include <QPointer>
 #include <QSize>
 
+#include <functional>
+#include <optional>
+
 class QByteArray;
 class QLabel;
 class PanelMark_t;
+
+// Where a node of a site is, for a panel made from a report that a bridge
+// passed through a broker: its bridge and link, and how its commands reach it.
+struct SitePlace_t {
+    QString bridge;
+    QString link;
+    std::function<void(const QByteArray &command)> send;
+};
+// Set while a site's panel is made: the panel takes its place from it.
+extern const SitePlace_t *pNewPanelPlace;
 
 // A node's panel, as routing knows it: one strip in the main window's column
 // that reads every datagram its node sends.
@@ -47,6 +60,10 @@ public:
     // newly marked the node as not answering.
     bool _ProbeExpired(const Moment_t &probe, qint64 nowMs);
     const Liveness_t &_Liveness() const { return liveness; }
+    // A site's node, marked as its bridge says, at `now`; true when the mark changed.
+    bool _SetAnswering(bool answering, const Moment_t &now);
+    // Made from a broker's report: its commands go back through the broker.
+    bool _InSite() const { return place.has_value(); }
     // The interface the node was first heard on, as its address's scope:
     // its index, as the interface name is written.
     QString _Scope() const { return nodeAddress.scopeId(); }
@@ -138,6 +155,7 @@ private:
     void _TellHistoryWindow();
 
     FrameLook_t look;
+    std::optional<SitePlace_t> place;
     Liveness_t liveness;
     QFrame *emptyFrame = nullptr;
     PanelMark_t *mark = nullptr; // made when first needed

@@ -19,3 +19,12 @@ bool Liveness_t::_ProbeExpired(const Moment_t &probe) {
     m_notAnswering = true;
     return !wasMarked;
 }
+
+bool Liveness_t::_SetNotAnswering(bool notAnswering, const Moment_t &now) {
+    if (notAnswering == m_notAnswering)
+        return false;
+    m_notAnswering = notAnswering;
+    if (notAnswering)
+        m_unansweredProbe = now;
+    return true;
+}

@@ -27,6 +27,11 @@ public:
     // marked when it sent nothing since then. Returns true when the mark was
     // newly set.
     bool _ProbeExpired(const Moment_t &probe);
+    // For a node whose liveness someone else judges (a bridge, through its
+    // broker): a datagram heard at `heard`, which leaves the mark as it is,
+    // and the mark as that judge gives it, set at `now`. True when it changed.
+    void _HeardThrough(const Moment_t &heard) { m_lastHeard = heard; }
+    bool _SetNotAnswering(bool notAnswering, const Moment_t &now);
     bool _NotAnswering() const { return m_notAnswering; }
     const Moment_t &_LastHeard() const { return m_lastHeard; } // both 0 until heard
     // On the wall clock, to be shown.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/ReportReader.h"
+#include "protocol/SiteReport.h"
 
 #include "TestSupport.h"
 
@@ -16,6 +17,8 @@ private slots:
     void nodeName_data();
     void nodeName();
     void neverReadsPastTheEnd();
+    void siteReport_data();
+    void siteReport();
 };
 
 void TestReportReader::integers_data() {
@@ -93,6 +96,61 @@ void TestReportReader::neverReadsPastTheEnd() {
         for (int offset = length - 3; offset < length + 8; ++offset)
             QCOMPARE(report._S32(offset), 0);
     }
+}
+
+
+// A report as a bridge passes it through a broker: what is taken, and what is
+// dropped. A datagram taken is empty in no row, so empty means dropped.
+void TestReportReader::siteReport_data() {
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<qint64>("heardMs");
+    QTest::addColumn<QByteArray>("datagram"); // hex; empty: dropped
+
+    const QByteArray longest = QByteArray(1024, 'a').toHex();
+    QTest::newRow("plug") << QByteArray(
+                                 R"({"heard":1781083211123,"datagram":"00100102000344657a"})")
+                          << qint64(1781083211123) << QByteArray("00100102000344657a");
+    QTest::newRow("upper-case hex, keys reordered")
+        << QByteArray(R"({"datagram":"0030010A","heard":0})") << qint64(0)
+        << QByteArray("0030010a");
+    QTest::newRow("longest datagram")
+        << QByteArray(R"({"heard":5,"datagram":")" + longest + R"("})") << qint64(5) << longest;
+    QTest::newRow("one byte too long")
+        << QByteArray(R"({"heard":5,"datagram":")" + longest + R"(61"})") << qint64(0)
+        << QByteArray();
+    QTest::newRow("shorter than a header")
+        << QByteArray(R"({"heard":5,"datagram":"0010"})") << qint64(0) << QByteArray();
+    QTest::newRow("odd digits") << QByteArray(R"({"heard":5,"datagram":"0010010"})") << qint64(0)
+                                << QByteArray();
+    QTest::newRow("not hex") << QByteArray(R"({"heard":5,"datagram":"00100x"})") << qint64(0)
+                             << QByteArray();
+    QTest::newRow("negative time")
+        << QByteArray(R"({"heard":-1,"datagram":"001001"})") << qint64(0) << QByteArray();
+    QTest::newRow("fractional time")
+        << QByteArray(R"({"heard":1.5,"datagram":"001001"})") << qint64(0) << QByteArray();
+    QTest::newRow("time as text") << QByteArray(R"({"heard":"5","datagram":"001001"})") << qint64(0)
+                                  << QByteArray();
+    QTest::newRow("no datagram") << QByteArray(R"({"heard":5})") << qint64(0) << QByteArray();
+    QTest::newRow("array") << QByteArray(R"([5,"001001"])") << qint64(0) << QByteArray();
+    QTest::newRow("cut") << QByteArray(R"({"heard":5,"datagram":"001001")") << qint64(0)
+                         << QByteArray();
+    QTest::newRow("empty") << QByteArray() << qint64(0) << QByteArray();
+    QTest::newRow("payload over 4096 bytes")
+        << QByteArray(R"({"heard":5,"datagram":"001001",)" + QByteArray(4096, ' ') + "}")
+        << qint64(0) << QByteArray();
+}
+
+void TestReportReader::siteReport() {
+    QFETCH(QByteArray, payload);
+    QFETCH(qint64, heardMs);
+    QFETCH(QByteArray, datagram);
+
+    SiteReport_t report;
+    QCOMPARE(SiteReport_t::_Read(payload, &report), !datagram.isEmpty());
+    if (datagram.isEmpty())
+        return;
+    QCOMPARE(report.heardMs, heardMs);
+    QCOMPARE(report.datagram.toHex(), datagram);
 }
 
 QTEST_GUILESS_MAIN(TestReportReader)
