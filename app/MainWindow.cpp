@@ -80,6 +80,7 @@ MainWindow_t::MainWindow_t(const SiteOptions_t &options, QWidget *parent)
 
     // The broker's state, in one line above the column.
     siteStatus = new QLabel;
+    siteStatus->setObjectName(QStringLiteral("siteStatus"));
     siteStatus->setWordWrap(true);
     siteStatus->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     siteStatus->setMargin(siteStatus->fontMetrics().height() / 3);
