@@ -241,9 +241,8 @@ void TestSite::refusals() {
     wrong.close();
     const bool tls = listener == u"tls";
     const QString user = arguments.contains("--password-file") ? QStringLiteral("operator@") : "";
-    const QString url = QStringLiteral("%1://%2127.0.0.1:%3")
-                            .arg(tls ? "mqtts" : "mqtt", user)
-                            .arg(tls ? tlsPort : passwordPort);
+    const QString url = QLatin1String(tls ? "mqtts://" : "mqtt://") + user +
+                        QStringLiteral("127.0.0.1:%1").arg(tls ? tlsPort : passwordPort);
     QFile log(work.filePath("mosquitto.log"));
     QVERIFY(log.open(QIODevice::ReadOnly));
     log.readAll();
