@@ -4,6 +4,7 @@
 // The report path counts state messages; discovery counts the distinct topics
 // of every node found.
 
+#include "Broker.h"
 #include "NodeSenders.h"
 #include "Scenarios.h"
 
@@ -13,10 +14,6 @@
 #include <QHash>
 #include <QProcess>
 #include <QSet>
-#include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 
@@ -43,21 +40,6 @@ constexpr double Seconds = 2.0;
 constexpr int DiscoveryRoundsInFlight = 2;
 
 const QByteArray BridgeAvailability = "ternix36/bench/availability";
-
-QString Program(const char *name) {
-    return QStandardPaths::findExecutable(QLatin1String(name), {"/usr/sbin", "/usr/bin"});
-}
-
-bool WaitFor(const std::function<bool()> &done, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 // As WaitFor, but sleeping until something happens (the subscriber's output,
 // or a tick of a 5 ms timer), so that the bench takes no CPU from the
@@ -95,38 +77,11 @@ qint64 ResidentBytes(qint64 pid) {
 // subscriber whose every output line goes to a handler.
 class Rig {
 public:
-    Rig() {
-        {
-            QTcpServer free;
-            if (free.listen(QHostAddress::LocalHost, 0))
-                port = free.serverPort();
-        }
-        QFile config(work.filePath(QStringLiteral("mosquitto.conf")));
-        const QByteArray settings =
-            QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n")
-                .arg(port)
-                .toUtf8();
-        if (port == 0 || !work.isValid() || !config.open(QIODevice::WriteOnly) ||
-            config.write(settings) != settings.size() || !config.flush())
-            return;
-        config.close();
-        broker.start(Program("mosquitto"), {QStringLiteral("-c"), config.fileName()});
-        listening = WaitFor(
-            [this] {
-                QTcpSocket socket;
-                socket.connectToHost(QHostAddress::LocalHost, port);
-                return socket.waitForConnected(100);
-            },
-            10000);
-    }
-
     ~Rig() {
         bridge.terminate();
         bridge.waitForFinished(5000);
         subscriber.kill();
         subscriber.waitForFinished();
-        broker.kill();
-        broker.waitForFinished();
     }
 
     // mosquitto_sub with these arguments after the broker's; each line of its
@@ -144,24 +99,24 @@ public:
             pending.remove(0, start);
         });
         subscriber.start(Program("mosquitto_sub"),
-                         QStringList{"-h", "127.0.0.1", "-p", QString::number(port)} + arguments);
+                         QStringList{"-h", "127.0.0.1", "-p", QString::number(broker.port())} +
+                             arguments);
     }
 
     void startBridge(const QStringList &arguments) {
         bridge.setStandardErrorFile(QProcess::nullDevice());
         bridge.start(QStringLiteral(TERNIX36_BRIDGE),
                      QStringList{"--interface", "lo", "--bridge-id", "bench", "--broker",
-                                 QStringLiteral("mqtt://127.0.0.1:%1").arg(port)} +
+                                 QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port())} +
                          arguments);
     }
 
-    bool listening = false;
+    bool listening() const { return broker.isListening(); }
+
     QProcess bridge;
 
 private:
-    QTemporaryDir work;
-    quint16 port = 0;
-    QProcess broker;
+    Broker broker;
     QProcess subscriber;
     QByteArray pending;
 };
@@ -264,7 +219,7 @@ int RunBridge() {
                 ++states;
         });
     rig.startBridge({"--probe-every", "86400"});
-    const bool ready = rig.listening && WaitFor([&] { return bridgeOnline; }, 10000);
+    const bool ready = rig.listening() && WaitFor([&] { return bridgeOnline; }, 10000);
 
     std::vector<Sender> nodes;
     for (int i = 0; i < Nodes; ++i)
@@ -335,7 +290,7 @@ int RunBridgeDiscovery(int nodes) {
                    "homeassistant/+/+/+/config"},
                   [&tally](const QByteArray &line) { tally.take(line); });
     rig.startBridge({"--probe-every", "86400"});
-    const bool ready = rig.listening && WaitFor([&] { return tally.bridgeOnline; }, 10000);
+    const bool ready = rig.listening() && WaitFor([&] { return tally.bridgeOnline; }, 10000);
     // Past the bridge's start-up, before the first answer.
     WaitQuietlyFor([] { return false; }, 200);
     const qint64 residentBefore = ResidentBytes(rig.bridge.processId());
@@ -407,7 +362,7 @@ int RunBridgeReadBack(int nodes) {
                   });
     const QStringList arguments = {"--probe-every", "86400", "--max-nodes", QString::number(nodes)};
     rig.startBridge(arguments);
-    bool ready = rig.listening && WaitFor([&] { return bridgeOnline; }, 10000);
+    bool ready = rig.listening() && WaitFor([&] { return bridgeOnline; }, 10000);
     // Every node heard once, as in discovery, then silent.
     std::atomic<bool> gaveUp{false};
     std::thread sender([&] {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Scenarios.h"
 
+#include "Measures.h"
 #include "NodeSenders.h"
 #include "app/FindField.h"
 #include "app/MainWindow.h"
@@ -10,10 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QKeyEvent>
-#include <QLayout>
-#include <QScrollArea>
 #include <QTextStream>
 #include <QTimer>
 #include <QUdpSocket>
@@ -23,7 +21,6 @@
 #include <thread>
 
 #include <time.h>
-#include <unistd.h>
 
 namespace Bench {
 namespace {
@@ -83,34 +80,6 @@ void RunEventsUntil(const std::function<bool()> &done, int timeoutMs) {
     timer.start();
     while (!done() && timer.elapsed() < timeoutMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-QWidget *PanelContainer(MainWindow_t &window) {
-    return qobject_cast<QScrollArea *>(window.centralWidget())->widget();
-}
-
-// Every panel on screen with its place in the column.
-bool ColumnLaidOut(MainWindow_t &window, int expected) {
-    QLayout *column = PanelContainer(window)->layout();
-    if (column->count() != expected)
-        return false;
-    int bottom = -1;
-    for (int i = 0; i < column->count(); ++i) {
-        QWidget *panel = column->itemAt(i)->widget();
-        if (!panel->isVisible() || panel->y() <= bottom ||
-            panel->height() != panel->minimumHeight())
-            return false;
-        bottom = panel->geometry().bottom();
-    }
-    return bottom < PanelContainer(window)->height();
-}
-
-qint64 ResidentBytes() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
 }
 
 // Whether any widget has been painted since `seen` was last cleared.
