@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMap>
 #include <QPair>
 #include <QProcess>
@@ -22,6 +23,10 @@ namespace Bench {
 namespace {
 
 using Result = QMap<QString, double>;
+
+// The site's rows: nodes with a retained report, and live reports of ten nodes.
+constexpr int SiteNodes = 10000;
+constexpr int SiteReports = 40000;
 
 QTextStream &Err() {
     static QTextStream stream(stderr);
@@ -190,6 +195,12 @@ QString Machine() {
         .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
 }
 
+// Runs that say they saw everything through.
+qsizetype CompleteRuns(const QList<Result> &results) {
+    return std::count_if(results.begin(), results.end(),
+                         [](const Result &result) { return result.value("complete") == 1; });
+}
+
 struct Goal {
     QString goal;
     QString measured;
@@ -253,6 +264,12 @@ int RunDriver(int argc, char *argv[]) {
     const QList<Result> bridgeReadBack =
         bridgeBuilt ? Run({QStringLiteral("bridge-readback"), QStringLiteral("10000")}, runs)
                     : QList<Result>();
+
+    Err() << "Site" << Qt::endl;
+    const QList<Result> siteDiscovery =
+        Run({QStringLiteral("site-discovery"), QString::number(SiteNodes)}, runs);
+    const QList<Result> siteReports =
+        Run({QStringLiteral("site-reports"), QString::number(SiteReports)}, runs);
 
     Err() << "Burst" << Qt::endl;
     const Figure burst =
@@ -370,6 +387,41 @@ int RunDriver(int argc, char *argv[]) {
                     [](const Result &result) { return result.value("complete") == 1; }))
                 .arg(runs);
     }
+
+    report +=
+        QStringLiteral(
+            "\n## Site\n\n"
+            "The window in site mode (`--site`) on a private mosquitto on loopback, its "
+            "default configuration but for the listener and with nothing kept on disk; the "
+            "reports published by another process as a site's bridges publish them (QoS 0, "
+            "`ternix36/BRIDGE/LINK/ADDRESS/report`, two bridges of five links each, mixed "
+            "kinds).\n\n"
+            "Start-up on a site: %1 nodes, a tenth of them on each link, each with its retained "
+            "report "
+            "in the broker (read back by `mosquitto_sub` before the window starts). Time from "
+            "the window's construction, which starts the connection, until every panel is on "
+            "screen and laid out; resident memory added per panel, the window's own "
+            "included.\n\n"
+            "Reports through the broker: %2 reports of ten nodes, one on each link, "
+            "published live (not retained) as fast as the publisher's connection takes them, "
+            "once the ten panels are on screen. Counted are the reports the window routes to "
+            "a panel (`SiteConsole_t::_Routed()`); the rate is what arrived over the time from "
+            "the first report published until the last one reached its panel. A run that "
+            "loses one report counts as lost.\n\n")
+            .arg(QLocale(QLocale::English).toString(SiteNodes),
+                 QLocale(QLocale::English).toString(SiteReports));
+    report += Row({"Measure", "Figure"});
+    report += Row({"---", "---:"});
+    report += Row(
+        {"Start-up on a site: every panel laid out, s", Collect(siteDiscovery, "seconds").text(3)});
+    report +=
+        Row({"Start-up on a site: per panel, ms", Collect(siteDiscovery, "per_panel_ms").text(3)});
+    report += Row({"Start-up on a site: RSS per panel, KB",
+                   Collect(siteDiscovery, "rss_per_panel_kb").text(1)});
+    report += Row({"Reports through the broker to their panels, reports/s",
+                   Collect(siteReports, "report_rate").text(0)});
+    report += Row({"Reports through the broker: runs with none lost",
+                   QStringLiteral("%1 of %2").arg(CompleteRuns(siteReports)).arg(runs)});
 
     report += QStringLiteral(
         "\n## Burst, memory, start-up, find\n\n"
@@ -543,6 +595,29 @@ int RunDriver(int argc, char *argv[]) {
                          QStringLiteral("%1 KB").arg(bridgeRss.median(), 0, 'f', 1),
                          bridgeRss.isValid() && bridgeRss.median() > 0 && bridgeRss.median() <= 8});
     }
+
+    const qsizetype siteDiscoveredRuns = CompleteRuns(siteDiscovery);
+    const Figure siteSeconds = Collect(siteDiscovery, "seconds");
+    const Figure siteRss = Collect(siteDiscovery, "rss_per_panel_kb");
+    allGoals.append({"Site: 10,000 nodes (10 links of 1,000) on screen within 5 s of "
+                     "connecting, ≤ 30 KB per panel",
+                     QStringLiteral("%1 s, %2 KB; every panel in %3 of %4 runs")
+                         .arg(siteSeconds.median(), 0, 'f', 3)
+                         .arg(siteRss.median(), 0, 'f', 1)
+                         .arg(siteDiscoveredRuns)
+                         .arg(runs),
+                     siteDiscoveredRuns == runs && siteSeconds.median() <= 5 &&
+                         siteRss.median() > 0 && siteRss.median() <= 30});
+    const qsizetype siteCompleteRuns = CompleteRuns(siteReports);
+    const Figure siteRate = Collect(siteReports, "report_rate");
+    allGoals.append({"Site: reports through the broker reach their panels at ≥ 6,790/s "
+                     "(10 × the medium's 679 frames/s), none lost, in every run",
+                     QStringLiteral("%1 reports/s in the slowest run; none lost in %2 of %3 runs")
+                         .arg(siteRate.isValid() ? siteRate.minimum() : 0, 0, 'f', 0)
+                         .arg(siteCompleteRuns)
+                         .arg(runs),
+                     siteCompleteRuns == runs && siteRate.samples.size() == runs &&
+                         siteRate.minimum() >= 6790});
 
     QString table = Row({"Goal", "Measured", "Result"}) + Row({"---", "---:", "---"});
     bool allPass = true;

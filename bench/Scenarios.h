@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QStringList>
+
 // One measurement, run in a process of its own: prints "RESULT key=value ..."
 // lines for the driver.
 
@@ -33,5 +35,15 @@ int RunHistorySwitching(int nodes);
 // This many plugs reporting 5 times a second, with and without their history
 // windows open: the share of a core that the windows cost.
 int RunHistoryWindows(int windows);
+
+// This many nodes, each with a retained report in a private broker before the
+// window in site mode connects to it: until every panel is laid out.
+int RunSiteDiscovery(int nodes);
+// `count` reports of ten nodes published live by another process at `rate` a
+// second: how many reach their panels, and how fast.
+int RunSiteReports(int count, int rate);
+// The publisher of those two, in a process of its own: as a site's bridges,
+// into the broker on 127.0.0.1 at the port that the arguments begin with.
+int RunSitePublish(const QStringList &arguments);
 
 } // namespace Bench

@@ -15,7 +15,8 @@ constexpr char Usage[] =
     "                                            discovery, burst, find, bridge,\n"
     "                                            bridge-discovery, bridge-readback,\n"
     "                                            history-windows,\n"
-    "                                            history, history-switching)\n"
+    "                                            history, history-switching,\n"
+    "                                            site-discovery, site-reports [RATE])\n"
     "Run it through 'make bench': the program under test sends its probe and\n"
     "commands, which must stay inside a private network namespace.\n";
 } // namespace
@@ -80,6 +81,12 @@ int main(int argc, char *argv[]) {
         return Bench::RunHistory(size);
     if (scenario == QLatin1String("history-switching"))
         return Bench::RunHistorySwitching(size);
+    if (scenario == QLatin1String("site-discovery"))
+        return Bench::RunSiteDiscovery(size);
+    if (scenario == QLatin1String("site-reports"))
+        return Bench::RunSiteReports(size, arguments.value(3).toInt());
+    if (scenario == QLatin1String("site-publish"))
+        return Bench::RunSitePublish(arguments.mid(2));
     QTextStream(stderr) << "unknown scenario " << scenario << Qt::endl;
     return 2;
 }
