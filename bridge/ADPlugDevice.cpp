@@ -2,12 +2,11 @@
 #include "bridge/ADPlugDevice.h"
 
 #include "bridge/SwitchPayload.h"
-#include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
 
 ADPlugDevice_t::ADPlugDevice_t(const QString &link, const QString &address, const Sender_t &send,
                                QObject *parent)
-    : Device_t(link, address, Ternix36::_Title(Ternix36::KindADPlug), send, parent) {
+    : Device_t(Ternix36::KindADPlug, link, address, send, parent) {
 }
 
 void ADPlugDevice_t::_Read(const ReportReader_t &report) {

@@ -2,7 +2,6 @@
 #include "bridge/BlindsDevice.h"
 
 #include "protocol/BlindsWire.h"
-#include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
 
 namespace {
@@ -11,7 +10,7 @@ const QString CoverObject = QStringLiteral("cover");
 
 BlindsDevice_t::BlindsDevice_t(const QString &link, const QString &address, const Sender_t &send,
                                QObject *parent)
-    : Device_t(link, address, Ternix36::_Title(Ternix36::KindBlinds), send, parent) {
+    : Device_t(Ternix36::KindBlinds, link, address, send, parent) {
 }
 
 void BlindsDevice_t::_Read(const ReportReader_t &report) {

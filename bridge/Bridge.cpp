@@ -13,6 +13,7 @@
 #include "protocol/Liveness.h"
 #include "protocol/ProbeWindows.h"
 #include "protocol/ReportReader.h"
+#include "protocol/SiteReport.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -29,6 +30,9 @@ const QString Set = QStringLiteral("set");
 const QString Remove = QStringLiteral("remove");
 const QString Availability = QStringLiteral("availability");
 constexpr int TickMs = 1000;
+// Probes asked for through the broker go out at most this often, and so does
+// the log line that says that more were ignored.
+constexpr qint64 AskedProbeIntervalMs = 1000;
 // A node's discovery configs go out at most this often, whatever its name does.
 constexpr qint64 DiscoveryIntervalMs = 1000;
 // How long a newcomer waits for its own claim to come back through the
@@ -42,15 +46,15 @@ constexpr int ProbesOwedOnReturn = 10;
 // site gets a count for the rest.
 constexpr int MarksLogged = 20;
 
-Device_t *_NewDevice(Ternix36::_NodeType type, const QString &link, const QString &address,
+Device_t *_NewDevice(const Ternix36::KindEntry_t &kind, const QString &link, const QString &address,
                      const Device_t::Sender_t &send, QObject *parent) {
-    switch (type) {
+    switch (kind.type) {
     case Ternix36::_NodeType::_Plug:
         return new PlugDevice_t(link, address, send, parent);
     case Ternix36::_NodeType::_ADPlug:
         return new ADPlugDevice_t(link, address, send, parent);
     case Ternix36::_NodeType::_Bright:
-        return new BrightDevice_t(link, address, send, parent);
+        return new BrightDevice_t(kind.kind, link, address, send, parent);
     case Ternix36::_NodeType::_Dimmer:
         return new DimmerDevice_t(link, address, send, parent);
     case Ternix36::_NodeType::_Blinds:
@@ -65,7 +69,7 @@ const QList<Device_t::Entity_t> &_EveryEntity() {
     static const QList<Device_t::Entity_t> every = [] {
         QList<Device_t::Entity_t> entities;
         for (const Ternix36::KindEntry_t &kind : Ternix36::Kinds) {
-            const std::unique_ptr<Device_t> device(_NewDevice(kind.type, {}, {}, {}, nullptr));
+            const std::unique_ptr<Device_t> device(_NewDevice(kind, {}, {}, {}, nullptr));
             for (const Device_t::Entity_t &entity : device->_Entities()) {
                 const bool listed = std::any_of(
                     entities.begin(), entities.end(), [&](const Device_t::Entity_t &other) {
@@ -97,7 +101,9 @@ Bridge_t::Bridge_t(const BridgeOptions_t &options, const QList<Interface_t> &int
     , probeTimer(new QTimer(this))
     , tickTimer(new QTimer(this))
     , claimTimer(new QTimer(this))
-    , probeWindows(new ProbeWindows_t(this)) {
+    , probeWindows(new ProbeWindows_t(this))
+    , probesAsked(AskedProbeIntervalMs)
+    , probesIgnoredSaid(AskedProbeIntervalMs) {
     for (const Interface_t &interface : interfaces) {
         const int number = int(links.size());
         Link_t *link = new Link_t(interface.name, interface.index, this);
@@ -188,6 +194,21 @@ void Bridge_t::_Probe() {
         _ProbeLink(link);
 }
 
+// However often a client of the broker asks, the links are probed at most
+// once a second.
+void Bridge_t::_ProbeAsked() {
+    const qint64 nowMs = _Now().monotonicMs;
+    if (probesAsked._Take(nowMs)) {
+        Log::_Write(Log::Debug,
+                    QStringLiteral("probing every link, as asked on %1").arg(topics._Probe()));
+        _Probe();
+    } else if (probesIgnoredSaid._Take(nowMs)) {
+        Log::_Write(Log::Debug, QStringLiteral("%1: more than one probe a second asked for; the "
+                                               "rest are ignored")
+                                    .arg(topics._Probe()));
+    }
+}
+
 // The window opens even when the probe could not leave: the nodes of a link
 // that is gone go offline when it closes.
 bool Bridge_t::_ProbeLink(int link) {
@@ -257,7 +278,7 @@ void Bridge_t::_Route(int link, const QHostAddress &sender, const QByteArray &da
         const Ternix36::KindEntry_t *kind = Ternix36::_FindKind(report._U16(Ternix36::KindOffset));
         if (!kind)
             return;
-        device = _CreateDevice(kind->type, link, sender);
+        device = _CreateDevice(*kind, link, sender);
         devices.emplace(key, device);
         remembered.remove(_NodeTopic(device));
         index._Add(device->_Link(), device->_Address());
@@ -280,18 +301,21 @@ void Bridge_t::_Route(int link, const QHostAddress &sender, const QByteArray &da
     }
     if (!known || answeringAgain)
         _PublishAvailability(device);
-    if (report._IsReport())
+    if (report._IsReport()) {
         _PublishState(device);
+        _PublishReport(device, now.wallMs, datagram);
+    }
 }
 
-Device_t *Bridge_t::_CreateDevice(Ternix36::_NodeType type, int link, const QHostAddress &sender) {
+Device_t *Bridge_t::_CreateDevice(const Ternix36::KindEntry_t &kind, int link,
+                                  const QHostAddress &sender) {
     QHostAddress address = sender;
     address.setScopeId(QString());
     Link_t *through = links[link];
     const Device_t::Sender_t send = [through, address](const QByteArray &command, quint16 port) {
         through->_Send(command, address, port);
     };
-    return _NewDevice(type, through->_Name(), address.toString(), send, this);
+    return _NewDevice(kind, through->_Name(), address.toString(), send, this);
 }
 
 Bridge_t::DeviceKey_t Bridge_t::_Key(const Topics_t::NodeTopic_t &node) const {
@@ -344,8 +368,9 @@ void Bridge_t::_Claimed() {
 
 void Bridge_t::_Serve() {
     broker->_Publish(topics._BridgeAvailability(), Online, true);
-    for (const QString &pattern : {topics._BridgeAvailability(), topics._CommandPattern(),
-                                   topics._RemovePattern(), topics._HomeAssistantStatus()})
+    for (const QString &pattern :
+         {topics._BridgeAvailability(), topics._CommandPattern(), topics._RemovePattern(),
+          topics._Probe(), topics._HomeAssistantStatus()})
         broker->_Subscribe(pattern);
     // What the index misses (a node put there by hand, or by a bridge from
     // before the index): as much as the broker's queue lets through.
@@ -386,6 +411,13 @@ void Bridge_t::_MessageReceived(const QString &topic, const QByteArray &payload,
         }
         return;
     }
+    if (topic == topics._Probe()) {
+        if (retained)
+            _IgnoreRetained(topic);
+        else
+            _ProbeAsked();
+        return;
+    }
     // Home Assistant's birth: it may have lost every config.
     if (topic == topics._HomeAssistantStatus()) {
         if (!retained && payload == Online) {
@@ -406,14 +438,8 @@ void Bridge_t::_MessageReceived(const QString &topic, const QByteArray &payload,
             _ReadBack(node, payload);
         return;
     }
-    // A retained command would be run again on every connection.
     if (retained) {
-        if (!retainedCommandsLogged.contains(topic))
-            Log::_Write(Log::Warning,
-                        QStringLiteral("%1: a retained message is no command; ignored (clear it "
-                                       "with mosquitto_pub -r -n -t '%1')")
-                            .arg(topic));
-        retainedCommandsLogged.insert(topic);
+        _IgnoreRetained(topic);
         return;
     }
     if (node.levels == QStringList{Remove})
@@ -459,11 +485,33 @@ void Bridge_t::_Yield(const IdClaim_t::Claim_t &holder) {
     broker->_Stop();
 }
 
+// A retained command would be run again on every connection.
+void Bridge_t::_IgnoreRetained(const QString &topic) {
+    if (!retainedCommandsLogged.contains(topic))
+        Log::_Write(Log::Warning, QStringLiteral("%1: a retained message is no command; ignored "
+                                                 "(clear it with mosquitto_pub -r -n -t '%1')")
+                                      .arg(topic));
+    retainedCommandsLogged.insert(topic);
+}
+
 void Bridge_t::_Command(const QString &topic, const Topics_t::NodeTopic_t &node,
                         const QByteArray &payload) {
     Device_t *device = _Device(node);
     if (!device || node.levels.size() != 2 || node.levels[1] != Set) {
         Log::_Write(Log::Warning, QStringLiteral("%1: no such node; ignored").arg(topic));
+        return;
+    }
+    // A console may send many: what it gets wrong is said once per topic.
+    if (node.levels[0] == Topics_t::_DatagramObject()) {
+        if (device->_Datagram(_DatagramFromHex(payload)) == Device_t::Command_t::Malformed &&
+            !refusedDatagramsLogged.contains(topic)) {
+            refusedDatagramsLogged.insert(topic);
+            Log::_Write(Log::Warning,
+                        QStringLiteral("%1: \"%2\" is no datagram that a panel of a %3 sends, "
+                                       "in hex; ignored (said once for this topic)")
+                            .arg(topic, QString::fromLatin1(payload.left(64).toPercentEncoding()),
+                                 device->_Model()));
+        }
         return;
     }
     if (device->_Command(node.levels[0], payload) == Device_t::Command_t::Malformed) {
@@ -497,7 +545,9 @@ void Bridge_t::_Remove(const Topics_t::NodeTopic_t &node) {
         for (const Device_t::Entity_t &entity : _EveryEntity())
             broker->_Publish(topics._Config(entity.component, nodeId, entity.object), {}, true);
         broker->_Publish(nodeTopic + QStringLiteral("/state"), {}, true);
+        broker->_Publish(topics._Report(node.link, spelling), {}, true);
         broker->_Publish(nodeTopic + u'/' + Availability, {}, true);
+        refusedDatagramsLogged.remove(topics._DatagramSet(node.link, spelling));
     }
     Log::_Write(Log::Info, QStringLiteral("removed %1%%2").arg(address, node.link));
 }
@@ -571,6 +621,15 @@ void Bridge_t::_PublishState(const Device_t *device) {
         return;
     broker->_Publish(_NodeTopic(device) + QStringLiteral("/state"),
                      QJsonDocument(device->_State()).toJson(QJsonDocument::Compact), true, 0);
+}
+
+// Every report as it came, none held back or merged: a console counts on each.
+// At most once, as the states.
+void Bridge_t::_PublishReport(const Device_t *device, qint64 heardMs, const QByteArray &datagram) {
+    if (!serving)
+        return;
+    broker->_Publish(topics._Report(device->_Link(), device->_Address()),
+                     SiteReport_t{heardMs, datagram}._Payload(), true, 0);
 }
 
 void Bridge_t::_PublishAvailability(const Device_t *device) {

@@ -4,6 +4,7 @@
 #include "bridge/BridgeOptions.h"
 #include "bridge/IdClaim.h"
 #include "bridge/NodeIndex.h"
+#include "bridge/Pace.h"
 #include "mqtt/Topics.h"
 #include "protocol/Clock.h"
 #include "protocol/NodeKey.h"
@@ -25,11 +26,12 @@ class QHostAddress;
 class QTimer;
 
 // Between the nodes of one or more links and an MQTT broker. It probes every
-// link at start and periodically, routes every datagram by its link and
-// sender as the window routes by sender (a new sender of a known kind becomes
-// a device), publishes each device's discovery, state and availability (see
-// Topics_t), and passes the broker's commands on to the nodes. It never sends
-// a node a command of its own.
+// link at start, periodically and when the broker asks, routes every datagram
+// by its link and sender as the window routes by sender (a new sender of a
+// known kind becomes a device), publishes each device's discovery, state,
+// reports and availability (see Topics_t), and passes the broker's commands
+// on to the nodes: Home Assistant's, and datagrams that a panel of the node's
+// kind sends. It never sends a node a command of its own.
 //
 // On every connection it first claims its bridge id (IdClaim_t) and reads
 // back the index of the nodes it keeps in the broker (NodeIndex_t); a bridge
@@ -64,12 +66,14 @@ private:
 
     void _Quiet();
     void _Probe();
+    void _ProbeAsked();
     bool _ProbeLink(int link);
     void _Tick();
     // The answer window of the probe sent at `probe` on the link `scope` closed.
     void _ProbeWindowClosed(const Moment_t &probe, const QString &scope);
     void _Route(int link, const QHostAddress &sender, const QByteArray &datagram);
-    Device_t *_CreateDevice(Ternix36::_NodeType type, int link, const QHostAddress &sender);
+    Device_t *_CreateDevice(const Ternix36::KindEntry_t &kind, int link,
+                            const QHostAddress &sender);
     DeviceKey_t _Key(const Topics_t::NodeTopic_t &node) const;
     Device_t *_Device(const Topics_t::NodeTopic_t &node) const;
     int _LinkNumber(const QString &name) const;
@@ -80,6 +84,7 @@ private:
     void _MessageReceived(const QString &topic, const QByteArray &payload, bool retained);
     void _ClaimReceived(const QByteArray &payload);
     void _Yield(const IdClaim_t::Claim_t &holder);
+    void _IgnoreRetained(const QString &topic);
     void _Command(const QString &topic, const Topics_t::NodeTopic_t &node,
                   const QByteArray &payload);
     void _Remove(const Topics_t::NodeTopic_t &node);
@@ -91,6 +96,7 @@ private:
     QString _NodeTopic(const Device_t *device) const;
     void _PublishDiscovery(Device_t *device);
     void _PublishState(const Device_t *device);
+    void _PublishReport(const Device_t *device, qint64 heardMs, const QByteArray &datagram);
     void _PublishAvailability(const Device_t *device);
     void _PublishIndex(const QStringList &links);
     void _PublishAll();
@@ -124,5 +130,10 @@ private:
     bool nodeLimitLogged = false;
     int exitCode = 0;
     QSet<QString> retainedCommandsLogged;
+    // Datagram topics whose payload was no command of the node's kind.
+    QSet<QString> refusedDatagramsLogged;
+    // Probes asked for through the broker, and the log line when they come too fast.
+    Pace_t probesAsked;
+    Pace_t probesIgnoredSaid;
     QString lastClaimAnswered;
 };

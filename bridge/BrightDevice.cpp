@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bridge/BrightDevice.h"
 
-#include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
 
 namespace {
@@ -9,9 +8,9 @@ const QString PollObject = QStringLiteral("poll");
 constexpr char PressPayload[] = "PRESS";
 } // namespace
 
-BrightDevice_t::BrightDevice_t(const QString &link, const QString &address, const Sender_t &send,
-                               QObject *parent)
-    : Device_t(link, address, Ternix36::_Title(Ternix36::KindBright), send, parent) {
+BrightDevice_t::BrightDevice_t(Ternix36::NodeKind kind, const QString &link, const QString &address,
+                               const Sender_t &send, QObject *parent)
+    : Device_t(kind, link, address, send, parent) {
 }
 
 void BrightDevice_t::_Read(const ReportReader_t &report) {

@@ -4,11 +4,12 @@
 #include "bridge/Device.h"
 #include "protocol/BrightWire.h"
 
-// The brightness and temperature sensor: two sensors and a button that polls it.
+// The brightness and temperature sensor, of either kind code: two sensors and
+// a button that polls it.
 class BrightDevice_t : public Device_t {
 public:
-    BrightDevice_t(const QString &link, const QString &address, const Sender_t &send,
-                   QObject *parent = nullptr);
+    BrightDevice_t(Ternix36::NodeKind kind, const QString &link, const QString &address,
+                   const Sender_t &send, QObject *parent = nullptr);
 
     void _Read(const ReportReader_t &report) override;
     QJsonObject _State() const override;

@@ -2,7 +2,6 @@
 #include "bridge/DimmerDevice.h"
 
 #include "protocol/DimmerWire.h"
-#include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
 
 #include <QJsonDocument>
@@ -23,7 +22,7 @@ int _Level(const QByteArray &text) {
 
 DimmerDevice_t::DimmerDevice_t(const QString &link, const QString &address, const Sender_t &send,
                                QObject *parent)
-    : Device_t(link, address, Ternix36::_Title(Ternix36::KindDimmer), send, parent)
+    : Device_t(Ternix36::KindDimmer, link, address, send, parent)
     , lastOnLevel(DimmerWire_t::MaximumLevel)
     , limiter(this, DimmerWire_t::LevelIntervalMs, [this](int wanted) {
         _Send(DimmerWire_t::_LevelCommand(wanted), DimmerWire_t::Port);

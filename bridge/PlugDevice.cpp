@@ -2,12 +2,11 @@
 #include "bridge/PlugDevice.h"
 
 #include "bridge/SwitchPayload.h"
-#include "protocol/NodeKinds.h"
 #include "protocol/ReportReader.h"
 
 PlugDevice_t::PlugDevice_t(const QString &link, const QString &address, const Sender_t &send,
                            QObject *parent)
-    : Device_t(link, address, Ternix36::_Title(Ternix36::KindPlug), send, parent) {
+    : Device_t(Ternix36::KindPlug, link, address, send, parent) {
 }
 
 void PlugDevice_t::_Read(const ReportReader_t &report) {

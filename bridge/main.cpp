@@ -4,8 +4,8 @@
 
 #include "bridge/Bridge.h"
 #include "bridge/BridgeOptions.h"
-#include "mqtt/Log.h"
 #include "bridge/TermSignal.h"
+#include "mqtt/Log.h"
 
 #include <QCoreApplication>
 #include <QHostInfo>

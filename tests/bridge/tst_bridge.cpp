@@ -10,6 +10,7 @@
 #include "LinkNode.h"
 #include "SimLog.h"
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -70,10 +71,17 @@ private slots:
     void nothingIsSentUnasked();
     void statesFollowReports_data();
     void statesFollowReports();
+    void reportsAsTheyCame_data();
+    void reportsAsTheyCame();
     void commandsReachTheNodes_data();
     void commandsReachTheNodes();
     void dimmerLevelsAreRateLimited();
     void garbageSendsNothing();
+    void datagramsNoPanelSends_data();
+    void datagramsNoPanelSends();
+    void tenCommandsASecond_data();
+    void tenCommandsASecond();
+    void probeWhenAsked();
     void silentNodeGoesOfflineAndBack();
     void restartMarksSilentNodesOffline();
     void retainedCommandsAreNotRun();
@@ -493,6 +501,57 @@ void TestBridge::statesFollowReports() {
     QCOMPARE(json(latest(topic)), json(state));
 }
 
+void TestBridge::reportsAsTheyCame_data() {
+    QTest::addColumn<QString>("address"); // a node of our own on the first link
+    QTest::addColumn<QList<QByteArray>>("datagrams");
+    QTest::addColumn<int>("reports");  // how many the console gets
+    QTest::addColumn<QString>("last"); // its datagram, in hex
+
+    QTest::newRow("the first report")
+        << "fe80::b0"
+        << QList<QByteArray>{QByteArray::fromHex("00100108aa0f00006c11000009") + "Desk lamp"} << 1
+        << "00100108aa0f00006c110000094465736b206c616d70";
+    QTest::newRow("three at once, none merged")
+        << "fe80::b1"
+        << QList<QByteArray>{QByteArray::fromHex("00210101"), QByteArray::fromHex("00210103"),
+                             QByteArray::fromHex("00210100")}
+        << 3 << "00210100";
+    QTest::newRow("cut short, as it came")
+        << "fe80::b2" << QList<QByteArray>{QByteArray::fromHex("00100108aa0f")} << 1
+        << "00100108aa0f";
+    QTest::newRow("shorter than a header: no report")
+        << "fe80::b3"
+        << QList<QByteArray>{QByteArray::fromHex("00120108ddffffff0000000000"),
+                             QByteArray::fromHex("0012"),
+                             QByteArray::fromHex("00120108e2ffffff0100000000")}
+        << 2 << "00120108e2ffffff0100000000";
+}
+
+// What a console gets: every report, retained, with the bridge's wall clock.
+void TestBridge::reportsAsTheyCame() {
+    QFETCH(QString, address);
+    QFETCH(QList<QByteArray>, datagrams);
+    QFETCH(int, reports);
+    QFETCH(QString, last);
+    siteBridge();
+    const LinkNode node(address, simPid);
+    QVERIFY(node.isBound());
+    const QString topic = QStringLiteral("ternix36/site/t36link0/%1/report").arg(address);
+    const qint64 before = QDateTime::currentMSecsSinceEpoch();
+    for (const QByteArray &datagram : datagrams)
+        QVERIFY(node.send(datagram));
+    QVERIFY2(waitForTopic(topic, [&](const QByteArray &) { return counts[topic] == reports; }),
+             qPrintable(QString::number(counts[topic])));
+    const qint64 after = QDateTime::currentMSecsSinceEpoch();
+    const QJsonObject report = json(latest(topic));
+    QCOMPARE(report.keys(), (QStringList{"datagram", "heard"}));
+    QCOMPARE(report["datagram"].toString(), last);
+    QVERIFY(report["heard"].isDouble());
+    const qint64 heard = qint64(report["heard"].toDouble());
+    QVERIFY2(heard >= before && heard <= after, qPrintable(QString::number(heard)));
+    QCOMPARE(retained(topic), latest(topic));
+}
+
 void TestBridge::commandsReachTheNodes_data() {
     QTest::addColumn<QString>("topic");
     QTest::addColumn<QString>("payload");
@@ -559,6 +618,29 @@ void TestBridge::commandsReachTheNodes_data() {
     QTest::newRow("stop") << "ternix36/site/t36link0/fe80::15/cover/set"
                           << "STOP"
                           << "c0210100" << QByteArray("{\"state\":\"stopped\"}");
+    // A console's datagrams, passed on byte for byte at the kind's port.
+    QTest::newRow("datagram: poll") << "ternix36/site/t36link0/fe80::12/datagram/set"
+                                    << "c01101"
+                                    << "c01101" << QByteArray("{\"name\":\"Hall sensor\"}");
+    QTest::newRow("datagram: poll 0x0112 as 0x0111")
+        << "ternix36/site/t36link0/fe80::13/datagram/set"
+        << "c01101"
+        << "c01101" << QByteArray("{\"name\":\"Porch sensor\"}");
+    QTest::newRow("datagram: configure, in upper case")
+        << "ternix36/site/t36link0/fe80::12/datagram/set"
+        << "801101000000001E00000004000000"
+        << "801101000000001e00000004000000" << QByteArray("{\"name\":\"Hall sensor\"}");
+    QTest::newRow("datagram: adplug off") << "ternix36/site/t36link0/fe80::11/datagram/set"
+                                          << "c0200100"
+                                          << "c0200100" << QByteArray("{\"state\":\"OFF\"}");
+    QTest::newRow("datagram: dimmer 40")
+        << "ternix36/site/t36link0/fe80::14/datagram/set"
+        << "c0300101a8"
+        << "c0300101a8" << QByteArray("{\"state\":\"ON\",\"brightness\":40}");
+    QTest::newRow("datagram: blinds up, at port 40000")
+        << "ternix36/site/t36link0/fe80::15/datagram/set"
+        << "c0210103"
+        << "c0210103" << QByteArray("{\"state\":\"opening\"}");
 }
 
 void TestBridge::commandsReachTheNodes() {
@@ -641,6 +723,115 @@ void TestBridge::garbageSendsNothing() {
                               topics.size() * garbage.size(), Timeout);
 }
 
+void TestBridge::datagramsNoPanelSends_data() {
+    QTest::addColumn<QString>("address"); // a simulated node on the first link
+    QTest::addColumn<QString>("payload");
+
+    QTest::newRow("a plug's switch to a sensor") << "fe80::12"
+                                                 << "c01001";
+    QTest::newRow("the poll with configure's operation") << "fe80::12"
+                                                         << "801101";
+    QTest::newRow("the blinds' stop with configure's operation") << "fe80::15"
+                                                                 << "80210100";
+    QTest::newRow("the 0x0112 code, which no panel sends") << "fe80::13"
+                                                           << "c01201";
+    QTest::newRow("the AD plug's switch, a byte too long") << "fe80::11"
+                                                           << "c020010100";
+    QTest::newRow("the dimmer's level, without the level") << "fe80::14"
+                                                           << "c0300101";
+    QTest::newRow("the probe") << "fe80::10"
+                               << "00010203040506070809";
+    QTest::newRow("not hex") << "fe80::12"
+                             << "c0zz01";
+    QTest::newRow("an odd number of digits") << "fe80::12"
+                                             << "c01101f";
+}
+
+// Each sent twice: nothing reaches the link, and the topic is named once.
+void TestBridge::datagramsNoPanelSends() {
+    QFETCH(QString, address);
+    QFETCH(QString, payload);
+    siteBridge();
+    const QString topic = QStringLiteral("ternix36/site/t36link0/%1/datagram/set").arg(address);
+    const int from = simLog.size();
+    publish(topic, {payload, payload});
+    // Then one good datagram: once it arrives, those before it were handled.
+    publish("ternix36/site/t36link0/fe80::13/datagram/set", {"c01101"});
+    QVERIFY(simLog.waitFor(SimLog::event("received", "command", "fe80::13"), from));
+    const QList<QJsonObject> received = simLog.matching(
+        [](const QJsonObject &entry) {
+            return entry["event"].toString() == "received" && entry["note"].toString() != "probe";
+        },
+        from);
+    QCOMPARE(received.size(), 1);
+    QCOMPARE(received.first()["hex"].toString(), QStringLiteral("c01101"));
+    QTRY_COMPARE_WITH_TIMEOUT(bridges.front()->log.count((topic + ": \"").toUtf8()), 1, Timeout);
+}
+
+void TestBridge::tenCommandsASecond_data() {
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QString>("payload");
+    QTest::newRow("datagrams") << "ternix36/site/t36link0/fe80::15/datagram/set"
+                               << "c0210100";
+    QTest::newRow("Home Assistant's commands too") << "ternix36/site/t36link0/fe80::15/cover/set"
+                                                   << "STOP";
+}
+
+// Fifteen at once: ten reach the node, and the rest are said once.
+void TestBridge::tenCommandsASecond() {
+    QFETCH(QString, topic);
+    QFETCH(QString, payload);
+    siteBridge();
+    // Whatever went to the node before is out of its last second.
+    QTest::qWait(1100);
+    const int from = simLog.size();
+    const qsizetype logFrom = bridges.front()->log.size();
+    publish(topic, QList<QString>(15, payload));
+    const auto toBlinds = [&] {
+        return simLog
+            .matching(
+                [](const QJsonObject &entry) {
+                    return entry["event"].toString() == "received" &&
+                           entry["dst"].toString() == "fe80::15" &&
+                           entry["note"].toString() != "probe";
+                },
+                from)
+            .size();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(toBlinds(), 10, Timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(bridges.front()->log.mid(logFrom).contains(
+                                 "fe80::15%t36link0: more than 10 commands within a second"),
+                             Timeout);
+    // A second on, one more goes: once it arrives, the fifteen were handled.
+    QTest::qWait(1100);
+    publish(topic, {payload});
+    QTRY_COMPARE_WITH_TIMEOUT(toBlinds(), 11, Timeout);
+    QCOMPARE(bridges.front()->log.mid(logFrom).count("more than 10 commands"), 1);
+}
+
+// A bridge that would not probe for ten minutes probes both links when asked,
+// once for three messages at once.
+void TestBridge::probeWhenAsked() {
+    stopBridges();
+    const int start = simLog.size();
+    const int start2 = sim2Log.size();
+    useBridges({{"asked", {"--interface", Link1, "--interface", Link2, "--probe-every", "600"}}});
+    // The probe at start is out of the way.
+    QVERIFY(simLog.waitFor(SimLog::event("received", "probe"), start));
+    QVERIFY(sim2Log.waitFor(SimLog::event("received", "probe"), start2));
+    const int from = simLog.size();
+    const int from2 = sim2Log.size();
+    const qsizetype logFrom = bridges.front()->log.size();
+    publish("ternix36/asked/probe", {"x", "x", "x"});
+    QVERIFY(simLog.waitFor(SimLog::event("received", "probe"), from));
+    QVERIFY(sim2Log.waitFor(SimLog::event("received", "probe"), from2));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        bridges.front()->log.mid(logFrom).contains("<7>ternix36/asked/probe: more than one probe"),
+        Timeout);
+    QCOMPARE(simLog.matching(SimLog::event("received", "probe"), from).size(), 1);
+    QCOMPARE(sim2Log.matching(SimLog::event("received", "probe"), from2).size(), 1);
+}
+
 void TestBridge::silentNodeGoesOfflineAndBack() {
     siteBridge();
     // Any datagram after a probe answers it.
@@ -712,7 +903,9 @@ void TestBridge::removeClearsANode() {
         "homeassistant/switch/restart__t36link0__fe80_3a_3a79/switch/config",
         "homeassistant/sensor/restart__t36link0__fe80_3a_3a79/real_power/config",
         "homeassistant/sensor/restart__t36link0__fe80_3a_3a79/apparent_power/config",
-        node + "/state", node + "/availability"};
+        node + "/state",
+        node + "/report",
+        node + "/availability"};
     const LinkNode gone("fe80::79", simPid);
     QVERIFY(gone.send(QByteArray::fromHex("0010010000")));
     for (const QString &topic : topics)
