@@ -6,10 +6,9 @@
 #include "bridge/BrightDevice.h"
 #include "bridge/DimmerDevice.h"
 #include "bridge/Discovery.h"
-#include "bridge/Link.h"
+#include "bridge/PlugDevice.h"
 #include "mqtt/Log.h"
 #include "mqtt/MqttClient.h"
-#include "bridge/PlugDevice.h"
 #include "protocol/Liveness.h"
 #include "protocol/ProbeWindows.h"
 #include "protocol/ReportReader.h"
@@ -20,6 +19,7 @@
 #include <QHostInfo>
 #include <QJsonDocument>
 #include <QTimer>
+#include <QUrl>
 
 #include <memory>
 
@@ -30,6 +30,11 @@ const QString Set = QStringLiteral("set");
 const QString Remove = QStringLiteral("remove");
 const QString Availability = QStringLiteral("availability");
 constexpr int TickMs = 1000;
+// A bridge that cannot start once its port is free, as any other failure.
+constexpr int Failure = 1;
+// A port that another program holds: tries in all, and the pause between two.
+constexpr int PortTries = 3;
+constexpr int PortRetryMs = 2000;
 // Probes asked for through the broker go out at most this often, and so does
 // the log line that says that more were ignored.
 constexpr qint64 AskedProbeIntervalMs = 1000;
@@ -101,6 +106,7 @@ Bridge_t::Bridge_t(const BridgeOptions_t &options, const QList<Interface_t> &int
     , probeTimer(new QTimer(this))
     , tickTimer(new QTimer(this))
     , claimTimer(new QTimer(this))
+    , portTimer(new QTimer(this))
     , probeWindows(new ProbeWindows_t(this))
     , probesAsked(AskedProbeIntervalMs)
     , probesIgnoredSaid(AskedProbeIntervalMs) {
@@ -145,13 +151,39 @@ Bridge_t::Bridge_t(const BridgeOptions_t &options, const QList<Interface_t> &int
     connect(tickTimer, &QTimer::timeout, this, &Bridge_t::_Tick);
     claimTimer->setSingleShot(true);
     connect(claimTimer, &QTimer::timeout, this, &Bridge_t::_Claimed);
+    portTimer->setSingleShot(true);
+    portTimer->setInterval(PortRetryMs);
+    connect(portTimer, &QTimer::timeout, this, &Bridge_t::_RetryPort);
     connect(probeWindows, &ProbeWindows_t::closed, this, &Bridge_t::_ProbeWindowClosed);
 }
 
 bool Bridge_t::_Start(QString *error) {
-    for (Link_t *link : std::as_const(links))
-        if (!link->_Open(error))
-            return false;
+    switch (_OpenLinks(error)) {
+    case Link_t::Open_t::Opened:
+        return _Begin(error);
+    case Link_t::Open_t::Taken:
+        _PortTaken(*error);
+        return true;
+    case Link_t::Open_t::Failed:
+        break;
+    }
+    return false;
+}
+
+// All links or none: while the bridge waits for one, it holds no port.
+Link_t::Open_t Bridge_t::_OpenLinks(QString *error) {
+    for (Link_t *link : std::as_const(links)) {
+        const Link_t::Open_t opened = link->_Open(error);
+        if (opened != Link_t::Open_t::Opened) {
+            for (Link_t *other : std::as_const(links))
+                other->_Close();
+            return opened;
+        }
+    }
+    return Link_t::Open_t::Opened;
+}
+
+bool Bridge_t::_Begin(QString *error) {
     if (!options.tls && !options.password.isEmpty())
         Log::_Write(Log::Warning,
                     QStringLiteral("the password goes to the broker %1:%2 in clear text "
@@ -167,6 +199,54 @@ bool Bridge_t::_Start(QString *error) {
     probeTimer->start();
     tickTimer->start();
     return true;
+}
+
+// Nothing mends a port that stays taken: the last line says what holds it and
+// what to do, and the exit status tells a service manager not to retry.
+void Bridge_t::_PortTaken(const QString &why) {
+    if (++portTries < PortTries) {
+        Log::_Write(Log::Notice,
+                    QStringLiteral("%1: trying again in %2 s").arg(why).arg(PortRetryMs / 1000));
+        portTimer->start();
+        return;
+    }
+    QUrl site;
+    site.setScheme(options.tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt"));
+    site.setHost(options.brokerHost);
+    site.setPort(options.brokerPort);
+    Log::_Write(Log::Error,
+                QStringLiteral("%1, after %2 tries: close that program, then start the bridge "
+                               "again. One bridge serves every link of a host, and the window on "
+                               "a host with a bridge runs through the broker: ternix36-control "
+                               "--site %3")
+                    .arg(why)
+                    .arg(PortTries)
+                    .arg(site.toString()));
+    _Finish(PortTakenExit);
+}
+
+void Bridge_t::_RetryPort() {
+    QString error;
+    switch (_OpenLinks(&error)) {
+    case Link_t::Open_t::Taken:
+        _PortTaken(error);
+        return;
+    case Link_t::Open_t::Opened:
+        if (_Begin(&error))
+            return;
+        break;
+    case Link_t::Open_t::Failed:
+        break;
+    }
+    Log::_Write(Log::Error, error);
+    _Finish(Failure);
+}
+
+void Bridge_t::_Finish(int status) {
+    exitCode = status;
+    _Quiet();
+    // A broker never started, or whose start failed, says stopped all the same.
+    broker->_Stop();
 }
 
 void Bridge_t::_Stop() {
@@ -185,6 +265,7 @@ void Bridge_t::_Quiet() {
     probeTimer->stop();
     tickTimer->stop();
     claimTimer->stop();
+    portTimer->stop();
     for (Link_t *link : std::as_const(links))
         link->_SetReading(false);
 }

@@ -3,6 +3,7 @@
 
 #include "bridge/BridgeOptions.h"
 #include "bridge/IdClaim.h"
+#include "bridge/Link.h"
 #include "bridge/NodeIndex.h"
 #include "bridge/Pace.h"
 #include "mqtt/Topics.h"
@@ -19,7 +20,6 @@
 #include <utility>
 
 class Device_t;
-class Link_t;
 class MqttClient_t;
 class ProbeWindows_t;
 class QHostAddress;
@@ -51,19 +51,31 @@ public:
              QObject *parent = nullptr);
 
     // Binds the nodes' port on every link and starts; false with the reason
-    // when it cannot.
+    // when it cannot. A port that another program holds is tried again a few
+    // times, a few seconds apart (a program may be just closing), before the
+    // bridge gives up with finished(PortTakenExit).
     bool _Start(QString *error);
     // Says offline to the broker and disconnects; then finished(0).
     void _Stop();
 
+    // A program holds the nodes' port: a service manager should not retry.
+    static constexpr int PortTakenExit = 3;
+
 signals:
-    // 0 once stopped; 1 when another bridge serves this bridge's id.
+    // 0 once stopped; 1 when another bridge serves this bridge's id, or the
+    // bridge cannot start once the port is free; PortTakenExit.
     void finished(int exitCode);
 
 private:
     // A node: the number of its link, and its address.
     using DeviceKey_t = std::pair<int, NodeKey_t>;
 
+    Link_t::Open_t _OpenLinks(QString *error);
+    bool _Begin(QString *error);
+    void _PortTaken(const QString &why);
+    void _RetryPort();
+    // Nothing more is heard or probed, and the bridge leaves the broker with this status.
+    void _Finish(int status);
     void _Quiet();
     void _Probe();
     void _ProbeAsked();
@@ -111,6 +123,9 @@ private:
     QTimer *tickTimer;
     // How long a newcomer waits for a serving bridge's answer to its claim.
     QTimer *claimTimer;
+    // Between two tries of a port that another program holds.
+    QTimer *portTimer;
+    int portTries = 0;
     ProbeWindows_t *probeWindows;
     std::map<DeviceKey_t, Device_t *> devices;
     // Devices whose name changed within a second of their last discovery.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bridge/Link.h"
 
+#include "bridge/PortHolder.h"
 #include "mqtt/Log.h"
 #include "protocol/Protocol.h"
 
@@ -25,6 +26,11 @@ QString _Errno() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
+QString _Holder(quint16 port) {
+    const QString holder = _UdpPortHolder(port);
+    return holder.isEmpty() ? QStringLiteral("another program") : holder;
+}
+
 sockaddr_in6 _SocketAddress(const QHostAddress &address, quint16 port, uint scope) {
     sockaddr_in6 socketAddress = {};
     socketAddress.sin6_family = AF_INET6;
@@ -36,8 +42,10 @@ sockaddr_in6 _SocketAddress(const QHostAddress &address, quint16 port, uint scop
 }
 
 // A UDP socket on [::]:port that only this interface reaches, and that no
-// other socket may share.
-int _BoundSocket(const QString &interfaceName, quint16 port, QString *error) {
+// other socket may share; -1 with the reason when it cannot be had, and
+// `taken` set when another socket holds the port.
+int _BoundSocket(const QString &interfaceName, quint16 port, QString *error, bool *taken) {
+    *taken = false;
     const int fd = ::socket(AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         *error = QStringLiteral("cannot open a UDP socket: %1").arg(_Errno());
@@ -52,15 +60,13 @@ int _BoundSocket(const QString &interfaceName, quint16 port, QString *error) {
     } else if (::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on) != 0) {
         *error = QStringLiteral("cannot make a UDP socket IPv6 only: %1").arg(_Errno());
     } else if (::bind(fd, reinterpret_cast<const sockaddr *>(&any), sizeof any) != 0) {
-        *error = errno == EADDRINUSE
-                     ? QStringLiteral("UDP port %1 on %2 is taken by another program (another "
-                                      "ternix36-bridge, or ternix36-control?): one bridge serves "
-                                      "every link of a host")
-                           .arg(port)
-                           .arg(interfaceName)
-                     : QStringLiteral("cannot bind UDP port %1 on %2: %3")
-                           .arg(port)
-                           .arg(interfaceName, _Errno());
+        *taken = errno == EADDRINUSE;
+        *error = *taken ? QStringLiteral("UDP port %1 on %2 is taken by %3")
+                              .arg(port)
+                              .arg(interfaceName, _Holder(port))
+                        : QStringLiteral("cannot bind UDP port %1 on %2: %3")
+                              .arg(port)
+                              .arg(interfaceName, _Errno());
     } else {
         return fd;
     }
@@ -79,22 +85,23 @@ Link_t::~Link_t() {
     _Close();
 }
 
-bool Link_t::_Open(QString *error) {
+Link_t::Open_t Link_t::_Open(QString *error) {
     _Close();
-    nodeSocket = _BoundSocket(name, Ternix36::ProgramPort, error);
+    bool taken = false;
+    nodeSocket = _BoundSocket(name, Ternix36::ProgramPort, error, &taken);
     if (nodeSocket < 0)
-        return false;
-    commandSocket = _BoundSocket(name, 0, error);
+        return taken ? Open_t::Taken : Open_t::Failed;
+    commandSocket = _BoundSocket(name, 0, error, &taken);
     if (commandSocket < 0) {
         _Close();
-        return false;
+        return Open_t::Failed;
     }
     // Best effort: without it, the kernel's default buffer.
     ::setsockopt(nodeSocket, SOL_SOCKET, SO_RCVBUF, &ReceiveBufferBytes, sizeof ReceiveBufferBytes);
     notifier = new QSocketNotifier(nodeSocket, QSocketNotifier::Read, this);
     notifier->setEnabled(reading);
     connect(notifier, &QSocketNotifier::activated, this, &Link_t::_DatagramsWaiting);
-    return true;
+    return Open_t::Opened;
 }
 
 void Link_t::_Close() {
@@ -132,7 +139,7 @@ Link_t::Change_t Link_t::_Watch() {
     }
     const uint before = index;
     QString error;
-    if (!_Open(&error)) {
+    if (_Open(&error) != Open_t::Opened) {
         // Tried again at the next look.
         if (!rebindFailureLogged)
             Log::_Write(Log::Error, error);

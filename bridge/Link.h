@@ -25,13 +25,18 @@ class Link_t : public QObject {
 
 public:
     enum class Change_t { None, Gone, Back };
+    // Taken: another socket holds the nodes' port on this interface.
+    enum class Open_t { Opened, Taken, Failed };
 
     Link_t(const QString &interfaceName, uint interfaceIndex, QObject *parent = nullptr);
     ~Link_t() override;
 
     const QString &_Name() const { return name; }
-    // Binds both sockets; false with the reason when it cannot.
-    bool _Open(QString *error);
+    // Binds both sockets; the reason when it cannot, naming the program that
+    // holds the port when it is taken.
+    Open_t _Open(QString *error);
+    // Lets both sockets go, as while the bridge waits for a port taken on another link.
+    void _Close();
     // Whether the interface went or came back since the last look.
     Change_t _Watch();
     // False when the probe could not be sent.
@@ -45,7 +50,6 @@ signals:
     void datagramReceived(const QHostAddress &sender, const QByteArray &datagram);
 
 private:
-    void _Close();
     void _DatagramsWaiting();
     bool _Sent(ssize_t result, const QString &what, bool *failureLogged);
 

@@ -25,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUdpSocket>
 
 #include <atomic>
 #include <csignal>
@@ -89,6 +90,8 @@ private slots:
     void birthRepublishes();
     void twoBridgesShareOneBroker_data();
     void twoBridgesShareOneBroker();
+    void portTaken_data();
+    void portTaken();
     void floodStopsAtMaxNodes();
     void tls_data();
     void tls();
@@ -962,10 +965,12 @@ void TestBridge::twoBridgesShareOneBroker() {
         QVERIFY2(waitForPayload(node + QStringLiteral("/availability"), "online"), node);
 
     // A third on a link that one of them serves is refused, and takes nothing away.
+    const QByteArray holder = "UDP port 4444 on t36link0 is taken by ternix36-bridge (process " +
+                              QByteArray::number(bridges.front()->process.processId()) + ")";
     Bridge *third = startBridge("c", {"--interface", Link1});
     QVERIFY(third->process.waitForFinished(Timeout));
-    QCOMPARE(third->process.exitCode(), 1);
-    QVERIFY2(third->log.contains("UDP port 4444 on t36link0 is taken"), third->log.constData());
+    QCOMPARE(third->process.exitCode(), 3);
+    QVERIFY2(third->log.contains(holder), third->log.constData());
     bridges.pop_back();
 
     ::kill(pid_t(bridges.front()->process.processId()), signal);
@@ -994,6 +999,45 @@ void TestBridge::twoBridgesShareOneBroker() {
         QVERIFY(waitForPayload("ternix36/a/availability", "offline"));
         QVERIFY(waitForPayload("ternix36/a/availability", "online"));
     }
+}
+
+void TestBridge::portTaken_data() {
+    QTest::addColumn<bool>("freed"); // while the bridge tries again
+    QTest::newRow("held") << false;
+    QTest::newRow("freed after the first try") << true;
+}
+
+// The port held as the window holds it, by this test: the bridge names the
+// holder, tries three times, and gives up with status 3, publishing nothing,
+// unless the port comes free meanwhile.
+void TestBridge::portTaken() {
+    QFETCH(bool, freed);
+    stopBridges();
+    auto window = std::make_unique<QUdpSocket>();
+    QVERIFY(window->bind(QHostAddress::AnyIPv6, 4444, QUdpSocket::ShareAddress));
+    Bridge *bridge = startBridge("taken", {"--interface", Link1});
+    const QByteArray holder = "UDP port 4444 on t36link0 is taken by tst_bridge (process " +
+                              QByteArray::number(QCoreApplication::applicationPid()) + ")";
+    QTRY_VERIFY_WITH_TIMEOUT(bridge->log.contains("<5>" + holder + ": trying again in 2 s"),
+                             Timeout);
+    if (freed) {
+        window.reset();
+        QVERIFY(waitForPayload("ternix36/taken/availability", "online"));
+        stopBridges();
+        return;
+    }
+    QVERIFY(bridge->process.waitForFinished(Timeout));
+    QCOMPARE(bridge->process.exitCode(), 3);
+    const QByteArray advice =
+        "<3>" + holder +
+        ", after 3 tries: close that program, then start the bridge again. One bridge serves "
+        "every link of a host, and the window on a host with a bridge runs through the broker: "
+        "ternix36-control --site mqtt://127.0.0.1:" +
+        QByteArray::number(port) + "\n";
+    QVERIFY2(bridge->log.contains(advice), bridge->log.constData());
+    QCOMPARE(bridge->log.count(holder), 3);
+    QCOMPARE(retained("ternix36/taken/availability"), QByteArray());
+    bridges.clear();
 }
 
 void TestBridge::floodStopsAtMaxNodes() {
