@@ -127,8 +127,9 @@ private:
             topic, [&](const QByteArray &p) { return p == payload; }, timeoutMs);
     }
     bool waitForState(const QString &topic, const QJsonObject &part);
-    // What the broker keeps for a topic now; empty when nothing.
-    QByteArray retained(const QString &topic);
+    // What the broker keeps for a topic now, read on the plain listener or
+    // with these options; empty when nothing.
+    QByteArray retained(const QString &topic, const QStringList &as = {});
     QList<QJsonObject> commands(const SimLog &log, int fromLine) const;
 
     QTemporaryDir work;
@@ -213,10 +214,12 @@ void TestBridge::publish(const QString &topic, const QStringList &lines,
     QCOMPARE(publisher.exitCode(), 0);
 }
 
-QByteArray TestBridge::retained(const QString &topic) {
+QByteArray TestBridge::retained(const QString &topic, const QStringList &as) {
     QProcess reader;
-    reader.start(program("mosquitto_sub"), {"-h", "127.0.0.1", "-p", QString::number(port), "-t",
-                                            topic, "--retained-only", "-C", "1", "-W", "1"});
+    reader.start(program("mosquitto_sub"),
+                 QStringList{"-h", "127.0.0.1"} +
+                     (as.isEmpty() ? QStringList{"-p", QString::number(port)} : as) +
+                     QStringList{"-t", topic, "--retained-only", "-C", "1", "-W", "1"});
     reader.waitForFinished();
     return reader.readAllStandardOutput().trimmed();
 }
@@ -347,7 +350,8 @@ void TestBridge::initTestCase() {
     password.close();
     // The first user makes the file (-c).
     for (const QStringList &user : {QStringList{"-c", "-b", work.filePath("passwords"), "pi4"},
-                                    QStringList{"-b", work.filePath("passwords"), "homeassistant"}})
+                                    QStringList{"-b", work.filePath("passwords"), "homeassistant"},
+                                    QStringList{"-b", work.filePath("passwords"), "operator"}})
         QCOMPARE(QProcess::execute(program("mosquitto_passwd"), user + QStringList{"s3cret"}), 0);
     startBroker();
 }
@@ -1151,29 +1155,69 @@ void TestBridge::exampleAcl_data() {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("topic");
     QTest::addColumn<bool>("allowed");
+    QTest::addColumn<bool>("reads"); // or publishes
 
-    QTest::newRow("the hub's command") << "homeassistant"
-                                       << "ternix36/pi4/t36link0/fe80::12/poll/set" << true;
+    QTest::newRow("the hub's command")
+        << "homeassistant"
+        << "ternix36/pi4/t36link0/fe80::12/poll/set" << true << false;
     QTest::newRow("the hub's remove") << "homeassistant"
-                                      << "ternix36/pi4/t36link0/fe80::99/remove" << true;
+                                      << "ternix36/pi4/t36link0/fe80::99/remove" << true << false;
     QTest::newRow("the hub's birth") << "homeassistant"
-                                     << "homeassistant/status" << true;
-    QTest::newRow("a state from the hub") << "homeassistant"
-                                          << "ternix36/pi4/t36link0/fe80::12/state" << false;
-    QTest::newRow("the bridge under its own id") << "pi4"
-                                                 << "ternix36/pi4/t36link0/fe80::99/state" << true;
+                                     << "homeassistant/status" << true << false;
+    QTest::newRow("a state from the hub")
+        << "homeassistant"
+        << "ternix36/pi4/t36link0/fe80::12/state" << false << false;
+    QTest::newRow("the bridge under its own id")
+        << "pi4"
+        << "ternix36/pi4/t36link0/fe80::99/state" << true << false;
     QTest::newRow("the bridge under another id") << "pi4"
-                                                 << "ternix36/barn/availability" << false;
+                                                 << "ternix36/barn/availability" << false << false;
     QTest::newRow("the bridge as the hub") << "pi4"
-                                           << "homeassistant/status" << false;
+                                           << "homeassistant/status" << false << false;
+    // A console of the site: reports and availabilities in, datagrams and probes out.
+    QTest::newRow("the operator reads a report")
+        << "operator"
+        << "ternix36/pi4/t36link0/fe80::12/report" << true << true;
+    QTest::newRow("the operator reads every report") << "operator"
+                                                     << "ternix36/+/+/+/report" << true << true;
+    QTest::newRow("the operator reads a node's availability")
+        << "operator"
+        << "ternix36/pi4/t36link0/fe80::12/availability" << true << true;
+    QTest::newRow("the operator reads a bridge's availability")
+        << "operator"
+        << "ternix36/pi4/availability" << true << true;
+    QTest::newRow("the operator reads a state")
+        << "operator"
+        << "ternix36/pi4/t36link0/fe80::12/state" << false << true;
+    QTest::newRow("the operator reads a discovery config")
+        << "operator"
+        << "homeassistant/sensor/pi4__t36link0__fe80_3a_3a12/temperature/config" << false << true;
+    QTest::newRow("the operator's datagram")
+        << "operator"
+        << "ternix36/pi4/t36link0/fe80::12/datagram/set" << true << false;
+    QTest::newRow("the operator's probe") << "operator"
+                                          << "ternix36/pi4/probe" << true << false;
+    QTest::newRow("a state from the operator")
+        << "operator"
+        << "ternix36/pi4/t36link0/fe80::12/state" << false << false;
+    QTest::newRow("a Home Assistant command from the operator")
+        << "operator"
+        << "ternix36/pi4/t36link0/fe80::12/poll/set" << false << false;
+    QTest::newRow("a remove from the operator")
+        << "operator"
+        << "ternix36/pi4/t36link0/fe80::99/remove" << false << false;
+    QTest::newRow("a report from the operator")
+        << "operator"
+        << "ternix36/pi4/t36link0/fe80::99/report" << false << false;
 }
 
 // share/mosquitto/ternix36.acl as it is: the bridge works under it, and the
-// users may publish what it says and nothing more.
+// users may read and publish what it says and nothing more.
 void TestBridge::exampleAcl() {
     QFETCH(QString, user);
     QFETCH(QString, topic);
     QFETCH(bool, allowed);
+    QFETCH(bool, reads);
     const QStringList asUser = {"-p", QString::number(aclPort), "-u", user, "-P", "s3cret"};
     useBridges(
         {{"pi4",
@@ -1182,8 +1226,9 @@ void TestBridge::exampleAcl() {
     QVERIFY(waitForTopic("homeassistant/sensor/pi4__t36link0__fe80_3a_3a12/temperature/config",
                          [](const QByteArray &) { return true; }));
     QVERIFY(bridges.front()->log.contains("<4>the password goes to the broker 127.0.0.1:"));
-    QVERIFY(waitForTopic("ternix36/pi4/t36link0/fe80::12/state",
-                         [](const QByteArray &) { return true; }));
+    for (const char *topic :
+         {"ternix36/pi4/t36link0/fe80::12/state", "ternix36/pi4/t36link0/fe80::12/report"})
+        QVERIFY2(waitForTopic(topic, [](const QByteArray &) { return true; }), topic);
 
     // The hub's commands reach the nodes through the bridge.
     const int from = simLog.size();
@@ -1191,6 +1236,12 @@ void TestBridge::exampleAcl() {
             {"-p", QString::number(aclPort), "-u", "homeassistant", "-P", "s3cret"});
     QVERIFY(simLog.waitFor(SimLog::event("received", "command", "fe80::12"), from));
 
+    if (reads) {
+        // What the bridge keeps there, as the user gets it or not.
+        QVERIFY(!retained(topic).isEmpty());
+        QCOMPARE(!retained(topic, asUser).isEmpty(), allowed);
+        return;
+    }
     // Retained, so that what got through stays to be seen.
     const QByteArray mark = "acl " + QByteArray(QTest::currentDataTag());
     publish(topic, {QString::fromUtf8(mark)}, asUser + QStringList{"-r"});
