@@ -384,7 +384,8 @@ void Bridge_t::_Route(int link, const QHostAddress &sender, const QByteArray &da
         _PublishAvailability(device);
     if (report._IsReport()) {
         _PublishState(device);
-        _PublishReport(device, now.wallMs, datagram);
+        device->lastReport = {now.wallMs, datagram};
+        _PublishReport(device);
     }
 }
 
@@ -466,6 +467,7 @@ void Bridge_t::_PublishAll() {
         _PublishDiscovery(device);
         _PublishAvailability(device);
         _PublishState(device);
+        _PublishReport(device);
     }
     index._TakeChanged();
     _PublishIndex(index._Links());
@@ -706,11 +708,11 @@ void Bridge_t::_PublishState(const Device_t *device) {
 
 // Every report as it came, none held back or merged: a console counts on each.
 // At most once, as the states.
-void Bridge_t::_PublishReport(const Device_t *device, qint64 heardMs, const QByteArray &datagram) {
-    if (!serving)
+void Bridge_t::_PublishReport(const Device_t *device) {
+    if (!serving || device->lastReport.datagram.isEmpty())
         return;
     broker->_Publish(topics._Report(device->_Link(), device->_Address()),
-                     SiteReport_t{heardMs, datagram}._Payload(), true, 0);
+                     device->lastReport._Payload(), true, 0);
 }
 
 void Bridge_t::_PublishAvailability(const Device_t *device) {

@@ -108,7 +108,7 @@ private:
     QString _NodeTopic(const Device_t *device) const;
     void _PublishDiscovery(Device_t *device);
     void _PublishState(const Device_t *device);
-    void _PublishReport(const Device_t *device, qint64 heardMs, const QByteArray &datagram);
+    void _PublishReport(const Device_t *device);
     void _PublishAvailability(const Device_t *device);
     void _PublishIndex(const QStringList &links);
     void _PublishAll();

@@ -5,6 +5,7 @@
 #include "bridge/Pace.h"
 #include "protocol/Liveness.h"
 #include "protocol/Protocol.h"
+#include "protocol/SiteReport.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -77,6 +78,9 @@ public:
     Command_t _Datagram(const QByteArray &datagram);
 
     Liveness_t liveness;
+    // The latest report as it came, published again on every connection:
+    // a node heard before the broker was must not wait for its next report.
+    SiteReport_t lastReport;
 
 protected:
     // Dropped, and said at most once a second, beyond the budget.
