@@ -98,6 +98,7 @@ MainWindow_t::MainWindow_t(const SiteOptions_t &options, QWidget *parent)
 
     connect(site, &SiteConsole_t::linkFound, this, &MainWindow_t::_AddSiteLink);
     connect(site, &SiteConsole_t::connected, this, &MainWindow_t::_SiteConnected);
+    connect(site, &SiteConsole_t::connecting, this, [this] { passwordInUse = true; });
     // Queued: a password dialog must not run inside the library's callback.
     connect(site, &SiteConsole_t::failed, this, &MainWindow_t::_SiteFailed, Qt::QueuedConnection);
     askPassword = site->_HasUser() && !site->_PasswordGiven();
@@ -377,19 +378,25 @@ void MainWindow_t::_SiteFailed(MqttClient_t::Failure_t failure, const QString &w
     }
 }
 
+// One dialog at a time, not modal: the client keeps trying meanwhile, and
+// every refusal before the typed password is in use is the old one's.
 void MainWindow_t::_AskPassword() {
-    bool ok = false;
-    const QString password = QInputDialog::getText(
-        this, tr("Password"),
-        tr("Password of %1 at the broker %2:").arg(site->_User(), site->_SiteName()),
-        QLineEdit::Password, QString(), &ok);
-    if (!ok) {
-        // Asked once: the status line says what the broker answers.
-        askPassword = false;
+    if (passwordDialog || !passwordInUse)
         return;
-    }
-    site->_SetPassword(password);
-    site->_PasswordTyped();
+    passwordDialog = new QInputDialog(this);
+    passwordDialog->setAttribute(Qt::WA_DeleteOnClose);
+    passwordDialog->setWindowTitle(tr("Password"));
+    passwordDialog->setLabelText(
+        tr("Password of %1 at the broker %2:").arg(site->_User(), site->_SiteName()));
+    passwordDialog->setTextEchoMode(QLineEdit::Password);
+    connect(passwordDialog, &QInputDialog::textValueSelected, this, [this](const QString &typed) {
+        site->_SetPassword(typed);
+        site->_PasswordTyped();
+        passwordInUse = false;
+    });
+    // Asked once when cancelled: the status line says what the broker answers.
+    connect(passwordDialog, &QInputDialog::rejected, this, [this] { askPassword = false; });
+    passwordDialog->open();
 }
 
 void MainWindow_t::_ShowSiteStatus(const QString &text) {

@@ -9,8 +9,10 @@
 #include "mqtt/MqttClient.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 
 class ColumnHint_t;
+class QInputDialog;
 class QLabel;
 class QTimer;
 class SiteConsole_t;
@@ -103,6 +105,9 @@ private:
     qint64 outageSinceMs = 0;
     QString outageWhy;
     bool askPassword = false;
+    QPointer<QInputDialog> passwordDialog;
+    // The latest password typed is the one that the client tries now.
+    bool passwordInUse = true;
 };
 
 // The one main window, for the routing and the panels.

@@ -41,6 +41,10 @@ SiteConsole_t::SiteConsole_t(const SiteOptions_t &options, QObject *parent)
     connect(broker, &MqttClient_t::connectedToBroker, this, &SiteConsole_t::_Connected);
     connect(broker, &MqttClient_t::messageReceived, this, &SiteConsole_t::_Message);
     connect(broker, &MqttClient_t::connectFailed, this, &SiteConsole_t::failed);
+    connect(broker, &MqttClient_t::stateChanged, this, [this](MqttClient_t::State_t state) {
+        if (state == MqttClient_t::State_t::Connecting)
+            emit connecting();
+    });
 }
 
 bool SiteConsole_t::_Start(QString *error) {

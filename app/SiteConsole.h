@@ -50,6 +50,8 @@ public:
 signals:
     void linkFound(const QString &bridge, const QString &link);
     void connected();
+    // A new try at connecting starts, with the settings of now.
+    void connecting();
     void failed(MqttClient_t::Failure_t failure, const QString &why);
 
 private:
