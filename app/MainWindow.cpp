@@ -195,10 +195,15 @@ void MainWindow_t::_ShowPortTaken() {
 // broker on the same host: the console of the site sees them there.
 void MainWindow_t::_LookForLocalBroker(QLabel *portTaken) {
     auto *probe = new QTcpSocket(this);
-    connect(probe, &QTcpSocket::connected, this, [probe, portTaken] {
+    connect(probe, &QTcpSocket::connected, this, [this, probe, portTaken] {
+        // The longer text takes the bar's width, and wraps where it must.
+        statusBar()->removeWidget(portTaken);
+        statusBar()->addPermanentWidget(portTaken, 1);
+        portTaken->show();
+        portTaken->setWordWrap(true);
         portTaken->setText(
-            tr("Port %1 is in use by another program, perhaps ternix36-bridge. A broker answers "
-               "on this host: to see its nodes, start ternix36-control --site mqtt://localhost")
+            tr("Port %1 is in use by another program. A broker answers on this host: "
+               "ternix36-control --site mqtt://localhost shows its nodes.")
                 .arg(Ternix36::ProgramPort));
         probe->deleteLater();
     });

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QStatusBar>
+#include <QTcpServer>
 #include <QTest>
 #include <QToolBar>
 
@@ -78,6 +79,7 @@ private slots:
     void initTestCase();
     void freePortShowsNoNotice();
     void takenPort();
+    void takenPortWithABrokerHere();
 };
 
 void TestPortTaken::initTestCase() {
@@ -146,6 +148,20 @@ void TestPortTaken::takenPort() {
     // "Exit" still closes the window.
     window.findChild<QToolBar *>()->actions().at(2)->trigger();
     QVERIFY(!window.isVisible());
+}
+
+// Most often the bridge holds the port, beside a broker on the same host.
+void TestPortTaken::takenPortWithABrokerHere() {
+    PortHolder holder;
+    QVERIFY(holder.isBound());
+    QTcpServer broker;
+    QVERIFY(broker.listen(QHostAddress::LocalHost, 1883));
+
+    MainWindow_t window;
+    window.show();
+    QTRY_COMPARE(statusTexts(window),
+                 QStringList{"Port 4444 is in use by another program. A broker answers on this "
+                             "host: ternix36-control --site mqtt://localhost shows its nodes."});
 }
 
 QTEST_MAIN(TestPortTaken)
