@@ -112,10 +112,15 @@ void SiteConsole_t::_Report(const SiteTopics_t::Message_t &message, const QByteA
             ++dropped;
             return;
         }
-        // Sent again on every connection: a report already shown is not news.
-        if (retained && report.heardMs <= node.lastHeardMs)
+        // A bridge publishes its nodes' latest reports again on every
+        // connection and for Home Assistant's birth: a report already shown,
+        // with its own time, is not news.
+        const size_t hash = qHash(report.datagram);
+        if (report.heardMs < node.lastHeardMs ||
+            (report.heardMs == node.lastHeardMs && hash == node.lastDatagramHash))
             return;
         node.lastHeardMs = report.heardMs;
+        node.lastDatagramHash = hash;
         _DeliverDatagram(node.panel, heard, report.datagram);
         ++routed;
         return;
@@ -137,6 +142,7 @@ void SiteConsole_t::_Report(const SiteTopics_t::Message_t &message, const QByteA
     ++routed;
     node.kindCode = _KindCode(report.datagram);
     node.lastHeardMs = report.heardMs;
+    node.lastDatagramHash = qHash(report.datagram);
     _Link(message.bridge, message.link);
     _ShowAnswering(message.bridge, node, now);
 }

@@ -61,7 +61,8 @@ private:
         ItemView_t *panel = nullptr;
         quint16 kindCode = 0;
         qint64 lastHeardMs = -1; // the latest report's time, on the bridge's clock
-        bool online = true;      // as the node's availability says
+        size_t lastDatagramHash = 0;
+        bool online = true; // as the node's availability says
     };
 
     void _Connected();

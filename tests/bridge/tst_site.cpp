@@ -204,6 +204,16 @@ void TestSite::twoLinksOneAddress() {
     QCOMPARE(sim2Log.matching(isCommand, from2).size(), 1);
     QCOMPARE(simLog.matching(isCommand, from1).first()["dst"].toString(), "fe80::10");
     QCOMPARE(simLog.matching(isCommand, from1).first()["hex"].toString(), "c01001");
+
+    // Home Assistant's birth makes the bridge publish every node's latest
+    // report again: shown once already, it is not recorded again.
+    const qsizetype reports = second->_History()._Full().size();
+    QProcess birth;
+    birth.start(program("mosquitto_pub"), {"-h", "127.0.0.1", "-p", QString::number(port), "-t",
+                                           "homeassistant/status", "-m", "online"});
+    QVERIFY(birth.waitForFinished());
+    QTest::qWait(2000);
+    QCOMPARE(second->_History()._Full().size(), reports);
 }
 
 void TestSite::brokerStoppedForSeconds() {
