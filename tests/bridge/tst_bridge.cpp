@@ -998,10 +998,15 @@ void TestBridge::twoBridgesShareOneBroker() {
     startBridge("a", {"--interface", Link1});
     QVERIFY(waitForPayload("ternix36/a/availability", "online"));
     if (signal == SIGKILL) {
+        // Offline, then online at once: both messages, however close, the
+        // later one last.
+        readSubscriber();
+        const int before = counts.value("ternix36/a/availability");
         earlier.kill();
         earlier.waitForFinished();
-        QVERIFY(waitForPayload("ternix36/a/availability", "offline"));
-        QVERIFY(waitForPayload("ternix36/a/availability", "online"));
+        QVERIFY(waitForTopic("ternix36/a/availability", [&](const QByteArray &payload) {
+            return counts.value("ternix36/a/availability") >= before + 2 && payload == "online";
+        }));
     }
 }
 
