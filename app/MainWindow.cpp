@@ -350,10 +350,10 @@ void MainWindow_t::_SiteConnected() {
     siteStatus->clear();
 }
 
-void MainWindow_t::_SiteFailed(MqttClient_t::Failure_t failure, const QString &why) {
+void MainWindow_t::_SiteFailed(SiteFailure_t failure, const QString &why) {
     const QString name = site->_SiteName();
     switch (failure) {
-    case MqttClient_t::Failure_t::Refused:
+    case SiteFailure_t::Refused:
         outageTimer->stop();
         if (site->_HasUser())
             _ShowSiteStatus(tr("The broker %1 refused the login of %2 (%3). Trying again.")
@@ -365,13 +365,13 @@ void MainWindow_t::_SiteFailed(MqttClient_t::Failure_t failure, const QString &w
         if (askPassword)
             _AskPassword();
         return;
-    case MqttClient_t::Failure_t::Tls:
+    case SiteFailure_t::Tls:
         outageTimer->stop();
         _ShowSiteStatus(tr("TLS with the broker %1 failed (%2). Nothing is sent without TLS: "
                            "check --ca-file, --cert and --key. Trying again.")
                             .arg(name, why));
         return;
-    case MqttClient_t::Failure_t::Unreachable:
+    case SiteFailure_t::Unreachable:
         if (!outage.isValid()) {
             outage.start();
             outageSinceMs = pClockMs();

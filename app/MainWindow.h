@@ -6,7 +6,7 @@
 #include <QMainWindow>
 #include <QString>
 
-#include "mqtt/MqttClient.h"
+#include "app/SiteModule.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -65,7 +65,7 @@ private:
     void _FillInterfaceBox();
     void _AddSiteLink(const QString &bridge, const QString &link);
     void _SiteConnected();
-    void _SiteFailed(MqttClient_t::Failure_t failure, const QString &why);
+    void _SiteFailed(SiteFailure_t failure, const QString &why);
     void _AskPassword();
     void _ShowSiteStatus(const QString &text);
     void _ShowOutage();

@@ -3,6 +3,7 @@
 
 #include "app/MainWindow.h"
 #include "panels/ItemView.h"
+#include "panels/ModuleLoader.h"
 #include "protocol/Clock.h"
 #include "protocol/Protocol.h"
 #include "protocol/ReportReader.h"
@@ -13,6 +14,11 @@
 #include <QScopeGuard>
 
 namespace {
+#if defined(Q_OS_WIN)
+constexpr char ModuleFile[] = "ternix36-site.dll";
+#else
+constexpr char ModuleFile[] = "ternix36-site.so";
+#endif
 constexpr quint16 MqttPort = 1883;
 constexpr quint16 MqttsPort = 8883;
 
@@ -37,17 +43,33 @@ SiteConsole_t::SiteConsole_t(const SiteOptions_t &options, QObject *parent)
     // A console of its own: two windows on one site must not drop each other.
     settings.clientId = QStringLiteral("ternix36-control-%1")
                             .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
-    broker = new MqttClient_t(settings, this);
-    connect(broker, &MqttClient_t::connectedToBroker, this, &SiteConsole_t::_Connected);
-    connect(broker, &MqttClient_t::messageReceived, this, &SiteConsole_t::_Message);
-    connect(broker, &MqttClient_t::connectFailed, this, &SiteConsole_t::failed);
-    connect(broker, &MqttClient_t::stateChanged, this, [this](MqttClient_t::State_t state) {
-        if (state == MqttClient_t::State_t::Connecting)
-            emit connecting();
-    });
+    QObject *module = ModuleLoader::_Instance(ModuleFile, tr("site module"), &moduleError);
+    auto *maker = qobject_cast<SiteBrokerMaker_t *>(module);
+    if (module && !maker)
+        moduleError = tr("%1 is not the site module").arg(QLatin1String(ModuleFile));
+    if (!maker)
+        return;
+    broker = maker->_MakeBroker(settings, this);
+    broker->handlers.connected = [this] {
+        _Connected();
+    };
+    broker->handlers.connecting = [this] {
+        emit connecting();
+    };
+    broker->handlers.failed = [this](SiteFailure_t failure, const QString &why) {
+        emit failed(failure, why);
+    };
+    broker->handlers.message = [this](const QString &topic, const QByteArray &payload,
+                                      bool retained) {
+        _Message(topic, payload, retained);
+    };
 }
 
 bool SiteConsole_t::_Start(QString *error) {
+    if (!broker) {
+        *error = moduleError;
+        return false;
+    }
     return broker->_Start(error);
 }
 
@@ -63,13 +85,14 @@ QString SiteConsole_t::_SiteName() const {
 void SiteConsole_t::_Probe(const QString &bridge) {
     const QStringList bridges = bridge.isEmpty() ? bridgesOnline.keys() : QStringList{bridge};
     for (const QString &each : bridges)
-        broker->_Publish(topics._Probe(each), QByteArrayLiteral("probe"), false);
+        if (broker)
+            broker->_Publish(topics._Probe(each), QByteArrayLiteral("probe"));
 }
 
 void SiteConsole_t::_Connected() {
     // The broker sends what it keeps for each: every node's latest report.
     for (const QString &pattern : topics._Patterns())
-        broker->_Subscribe(pattern, 0);
+        broker->_Subscribe(pattern);
     emit connected();
 }
 
@@ -129,7 +152,7 @@ void SiteConsole_t::_Report(const SiteTopics_t::Message_t &message, const QByteA
     const QString setTopic = topics._DatagramSet(message.bridge, message.link, message.addressText);
     const SitePlace_t place{message.bridge, message.link,
                             [this, setTopic](const QByteArray &command) {
-                                broker->_Publish(setTopic, command.toHex(), false);
+                                broker->_Publish(setTopic, command.toHex());
                             }};
     pNewPanelPlace = &place;
     const auto done = qScopeGuard([] { pNewPanelPlace = nullptr; });

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/SiteModule.h"
 #include "app/SiteOptions.h"
-#include "mqtt/MqttClient.h"
 #include "mqtt/SiteTopics.h"
 #include "protocol/NodeKey.h"
 
@@ -30,7 +30,8 @@ class SiteConsole_t : public QObject {
 public:
     SiteConsole_t(const SiteOptions_t &options, QObject *parent = nullptr);
 
-    // Starts connecting; false with the reason when TLS cannot be set up.
+    // Starts connecting; false with the reason when the site module cannot
+    // be loaded or TLS cannot be set up.
     bool _Start(QString *error);
     // The broker as the title and messages name it: HOST, or HOST:PORT when
     // the port is not the scheme's.
@@ -38,7 +39,10 @@ public:
     // Asks the bridge to probe its links; every bridge heard of for an empty one.
     void _Probe(const QString &bridge);
     // The password that the person typed, for the next connection.
-    void _SetPassword(const QString &password) { broker->_SetPassword(password); }
+    void _SetPassword(const QString &password) {
+        if (broker)
+            broker->_SetPassword(password);
+    }
     bool _HasUser() const { return !options.broker.username.isEmpty(); }
     const QString &_User() const { return options.broker.username; }
     bool _PasswordGiven() const { return options.passwordGiven || passwordTyped; }
@@ -52,7 +56,7 @@ signals:
     void connected();
     // A new try at connecting starts, with the settings of now.
     void connecting();
-    void failed(MqttClient_t::Failure_t failure, const QString &why);
+    void failed(SiteFailure_t failure, const QString &why);
 
 private:
     // A node: its bridge, link and address.
@@ -76,7 +80,8 @@ private:
 
     SiteOptions_t options;
     SiteTopics_t topics;
-    MqttClient_t *broker;
+    SiteBroker_t *broker = nullptr; // none when the site module cannot be loaded
+    QString moduleError;
     std::map<Key_t, Node_t> nodes;
     QHash<QString, bool> bridgesOnline;
     QSet<QString> links; // "bridge/link"

@@ -224,6 +224,8 @@ int RunSitePublish(const QStringList &arguments) {
 }
 
 int RunSiteDiscovery(int nodes) {
+    // The window's site module, in the build folder.
+    QCoreApplication::addLibraryPath(QStringLiteral(TERNIX36_MODULE_BUILD_DIR));
     if (nodes < 1) {
         QTextStream(stderr) << "site-discovery: give the number of nodes" << Qt::endl;
         return 2;
@@ -255,6 +257,8 @@ int RunSiteDiscovery(int nodes) {
 }
 
 int RunSiteReports(int count, int rate) {
+    // The window's site module, in the build folder.
+    QCoreApplication::addLibraryPath(QStringLiteral(TERNIX36_MODULE_BUILD_DIR));
     if (count < 1 || rate < 0) {
         QTextStream(stderr) << "site-reports: give the number of reports" << Qt::endl;
         return 2;

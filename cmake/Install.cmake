@@ -12,7 +12,7 @@ set(ternix36_generated ${CMAKE_CURRENT_BINARY_DIR}/share)
 
 install(TARGETS ternix36-control RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Where the program looks for it, from its own folder.
-install(TARGETS ternix36-history LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/ternix36-control)
+install(TARGETS ternix36-history ternix36-site LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/ternix36-control)
 install(FILES ${ternix36_share}/ternix36-control.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${ternix36_share}/ternix36-control.svg

@@ -96,6 +96,7 @@ void TestSite::startBroker() {
 }
 
 void TestSite::initTestCase() {
+    QCoreApplication::addLibraryPath(QStringLiteral(TERNIX36_SITE_MODULE_DIR));
     QVERIFY2(!Link1.isEmpty() && !Link2.isEmpty(), "run me through test-link.sh with two links");
     QVERIFY(work.isValid());
     QVERIFY(QDir(work.path()).mkdir("tls"));
