@@ -14,11 +14,7 @@
 #include <QScopeGuard>
 
 namespace {
-#if defined(Q_OS_WIN)
-constexpr char ModuleFile[] = "ternix36-site.dll";
-#else
-constexpr char ModuleFile[] = "ternix36-site.so";
-#endif
+constexpr char ModuleName[] = "ternix36-site";
 constexpr quint16 MqttPort = 1883;
 constexpr quint16 MqttsPort = 8883;
 
@@ -43,10 +39,10 @@ SiteConsole_t::SiteConsole_t(const SiteOptions_t &options, QObject *parent)
     // A console of its own: two windows on one site must not drop each other.
     settings.clientId = QStringLiteral("ternix36-control-%1")
                             .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
-    QObject *module = ModuleLoader::_Instance(ModuleFile, tr("site module"), &moduleError);
+    QObject *module = ModuleLoader::_Instance(ModuleName, tr("site module"), &moduleError);
     auto *maker = qobject_cast<SiteBrokerMaker_t *>(module);
     if (module && !maker)
-        moduleError = tr("%1 is not the site module").arg(QLatin1String(ModuleFile));
+        moduleError = tr("%1 is not the site module").arg(QLatin1String(ModuleName));
     if (!maker)
         return;
     broker = maker->_MakeBroker(settings, this);

@@ -6,20 +6,16 @@
 #include <QCoreApplication>
 
 namespace {
-#if defined(Q_OS_WIN)
-constexpr char ModuleFile[] = "ternix36-history.dll";
-#else
-constexpr char ModuleFile[] = "ternix36-history.so";
-#endif
+constexpr char ModuleName[] = "ternix36-history";
 } // namespace
 
 HistoryView_t *HistoryLoader::_MakeWindow(HistorySource_t &source, QWidget *parent,
                                           QString *error) {
     QObject *module = ModuleLoader::_Instance(
-        ModuleFile, QCoreApplication::translate("HistoryLoader", "history module"), error);
+        ModuleName, QCoreApplication::translate("HistoryLoader", "history module"), error);
     auto *maker = qobject_cast<HistoryWindowMaker_t *>(module);
     if (module && !maker)
         *error = QCoreApplication::translate("HistoryLoader", "%1 is not the history module")
-                     .arg(QLatin1String(ModuleFile));
+                     .arg(QLatin1String(ModuleName));
     return maker ? maker->_MakeHistoryWindow(source, parent) : nullptr;
 }

@@ -9,6 +9,12 @@
 #include <QStringList>
 
 namespace {
+#if defined(Q_OS_WIN)
+constexpr char ModuleSuffix[] = ".dll";
+#else
+constexpr char ModuleSuffix[] = ".so";
+#endif
+
 QStringList _ModuleFolders() {
     const QDir programFolder(QCoreApplication::applicationDirPath());
     QStringList folders = {programFolder.path(),
@@ -24,9 +30,9 @@ QStringList _ModuleFolders() {
 }
 } // namespace
 
-QObject *ModuleLoader::_Instance(const char *file, const QString &what, QString *error) {
+QObject *ModuleLoader::_Instance(const char *name, const QString &what, QString *error) {
     static QHash<QString, QObject *> loaded;
-    const QString fileName = QLatin1String(file);
+    const QString fileName = QLatin1String(name) + QLatin1String(ModuleSuffix);
     if (QObject *instance = loaded.value(fileName))
         return instance;
     // Where it is not, the folder is named; where it is but will not load,

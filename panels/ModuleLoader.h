@@ -11,9 +11,10 @@ class QString;
 // each folder once.
 namespace ModuleLoader {
 
-// The module's instance, loaded once and kept: the code of what it makes
+// The instance of the module `name` (ternix36-history: ternix36-history.so,
+// or .dll on Windows), loaded once and kept: the code of what it makes
 // lives in it. nullptr, with why in `error` (the file and each folder looked
 // in, or the loader's reason), when it cannot be loaded; `what` names it.
-QObject *_Instance(const char *file, const QString &what, QString *error);
+QObject *_Instance(const char *name, const QString &what, QString *error);
 
 } // namespace ModuleLoader

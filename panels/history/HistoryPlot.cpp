@@ -81,26 +81,6 @@ constexpr HistoryPlot_t::Marker_t Markers[] = {HistoryPlot_t::Marker_t::Command,
                                                HistoryPlot_t::Marker_t::NoAnswer,
                                                HistoryPlot_t::Marker_t::NotAnswering};
 
-QString _ButtonName(NodeHistory_t::Button_t button) {
-    using Button_t = NodeHistory_t::Button_t;
-    switch (button) {
-    case Button_t::Switch:
-        return _Tr("Switch");
-    case Button_t::Poll:
-        return _Tr("Poll");
-    case Button_t::Configure:
-        return _Tr("Configure");
-    case Button_t::Up:
-        return _Tr("Up");
-    case Button_t::Down:
-        return _Tr("Down");
-    case Button_t::Off:
-        return _Tr("Off");
-    case Button_t::Level:
-        break;
-    }
-    return _Tr("Level");
-}
 } // namespace
 
 HistoryPlot_t::HistoryPlot_t(const NodeHistory_t &history, QWidget *parent)
@@ -591,8 +571,8 @@ QString HistoryPlot_t::_ValuesAt(qint64 ms) const {
             answer = _Tr("waiting");
         else
             answer = _Tr("%1 ms").arg(command.answerMs);
-        lines.append(
-            _Tr("%1: %2").arg(_ButtonName(NodeHistory_t::Button_t(command.button)), answer));
+        lines.append(_Tr("%1: %2").arg(
+            HistoryRows::_ButtonText(NodeHistory_t::Button_t(command.button)), answer));
     }
     for (qsizetype i = 0; i < history._Marks().size(); ++i)
         if (qAbs(history._Marks().at(i) - ms) <= near)

@@ -31,26 +31,6 @@ bool _Configurable(Ternix36::_NodeType type) {
     return type == Ternix36::_NodeType::_Bright;
 }
 
-QString _ButtonText(Button_t button) {
-    switch (button) {
-    case Button_t::Switch:
-        return _Tr("Switch");
-    case Button_t::Poll:
-        return _Tr("Poll");
-    case Button_t::Configure:
-        return _Tr("Configure");
-    case Button_t::Up:
-        return _Tr("Up");
-    case Button_t::Down:
-        return _Tr("Down");
-    case Button_t::Off:
-        return _Tr("Off");
-    case Button_t::Level:
-        break;
-    }
-    return _Tr("Level");
-}
-
 // What the answer was: a report that showed the command's effect, only some
 // report (a Poll or a Configure has no effect to show, and the node may have
 // reported unasked), none, or none yet.
@@ -323,4 +303,24 @@ QString HistoryRows::_Csv(const QList<QStringList> &rows) {
         text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
     }
     return text;
+}
+
+QString HistoryRows::_ButtonText(NodeHistory_t::Button_t button) {
+    switch (button) {
+    case NodeHistory_t::Button_t::Switch:
+        return _Tr("Switch");
+    case NodeHistory_t::Button_t::Poll:
+        return _Tr("Poll");
+    case NodeHistory_t::Button_t::Configure:
+        return _Tr("Configure");
+    case NodeHistory_t::Button_t::Up:
+        return _Tr("Up");
+    case NodeHistory_t::Button_t::Down:
+        return _Tr("Down");
+    case NodeHistory_t::Button_t::Off:
+        return _Tr("Off");
+    case NodeHistory_t::Button_t::Level:
+        break;
+    }
+    return _Tr("Level");
 }

@@ -73,6 +73,8 @@ QList<Row_t> _Rows(const NodeHistory_t &history, bool withNumbers);
 // Comma-separated values, a line per row: fields with a comma, quote or line
 // break are quoted, their quotes doubled.
 QString _Csv(const QList<QStringList> &rows);
+// The name of the button that sent a command, as the panel shows it.
+QString _ButtonText(NodeHistory_t::Button_t button);
 
 // The state at a moment, from the changes (oldest first); false before the first.
 bool _StateAt(const QList<NodeHistory_t::Change_t> &changes, qint64 ms, qint32 *state);
