@@ -396,7 +396,6 @@ void MainWindow_t::_AskPassword() {
     passwordDialog->setTextEchoMode(QLineEdit::Password);
     connect(passwordDialog, &QInputDialog::textValueSelected, this, [this](const QString &typed) {
         site->_SetPassword(typed);
-        site->_PasswordTyped();
         passwordInUse = false;
     });
     // Asked once when cancelled: the status line says what the broker answers.

@@ -45,8 +45,7 @@ public:
     }
     bool _HasUser() const { return !options.broker.username.isEmpty(); }
     const QString &_User() const { return options.broker.username; }
-    bool _PasswordGiven() const { return options.passwordGiven || passwordTyped; }
-    void _PasswordTyped() { passwordTyped = true; }
+    bool _PasswordGiven() const { return options.passwordGiven; }
     // Payloads that no panel could take: malformed, too long, of another kind.
     qint64 _Dropped() const { return dropped; }
     qint64 _Routed() const { return routed; }
@@ -87,5 +86,4 @@ private:
     QSet<QString> links; // "bridge/link"
     qint64 dropped = 0;
     qint64 routed = 0;
-    bool passwordTyped = false;
 };
