@@ -234,7 +234,7 @@ MainWindow_t::~MainWindow_t() {
 void MainWindow_t::_AddItem(ItemView_t *panel) {
     delete columnHint;
     columnHint = nullptr;
-    panelLayout->addWidget(panel);
+    panelLayout->_Append(panel);
     panels.append(panel);
     _ShowCounts();
 }

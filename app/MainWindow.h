@@ -27,7 +27,7 @@ class QFrame;
 class QScrollArea;
 class QToolBar;
 class QUdpSocket;
-class QVBoxLayout;
+class PanelColumn_t;
 
 // The one window: the interface box, "Scan" and "Exit" in the toolbar, and a
 // scrolling column with one panel per node heard on the link.
@@ -91,7 +91,7 @@ private:
     ColumnHint_t *columnHint = nullptr;
     QFrame *panelContainer;
     QString interfaceName;
-    QVBoxLayout *panelLayout;
+    PanelColumn_t *panelLayout;
 
     ProbeWindows_t *probeWindows;
     QList<ItemView_t *> panels; // in column order

@@ -6,11 +6,47 @@
 #include <QWidget>
 
 #include <tuple>
+#include <utility>
 
 bool PanelColumn_t::Entry_t::operator==(const Entry_t &other) const {
     return std::tie(item, shown, height, hintWidth, minimumWidth, maximumWidth, expanding) ==
            std::tie(other.item, other.shown, other.height, other.hintWidth, other.minimumWidth,
                     other.maximumWidth, other.expanding);
+}
+
+PanelColumn_t::PanelColumn_t() {
+    showing.setSingleShot(true);
+    connect(&showing, &QTimer::timeout, this, &PanelColumn_t::_ShowAppended);
+}
+
+void PanelColumn_t::_Append(QWidget *panel) {
+    QWidget *container = parentWidget();
+    if (!container || !container->isVisible()) {
+        addWidget(panel);
+        return;
+    }
+    // Kept from the show Qt would queue for each panel on its own.
+    panel->hide();
+    addWidget(panel);
+    toShow.append(panel);
+    if (toShow.size() == 1)
+        showing.start(lastShown.isValid()
+                          ? int(qBound(qint64(0), ShowingIntervalMs - lastShown.elapsed(),
+                                       qint64(ShowingIntervalMs)))
+                          : 0);
+}
+
+void PanelColumn_t::_ShowAppended() {
+    const QList<QPointer<QWidget>> panels = std::exchange(toShow, {});
+    // Disabled, the column is not placed as each panel appears; once enabled,
+    // it places them all at once.
+    setEnabled(false);
+    for (const QPointer<QWidget> &panel : panels)
+        if (panel && panelIndex.contains(panel))
+            panel->show();
+    setEnabled(true);
+    activate();
+    lastShown.start();
 }
 
 void PanelColumn_t::_PanelChanging(QWidget *panel) {

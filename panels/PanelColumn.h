@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QPointer>
 #include <QSet>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <set>
@@ -29,7 +32,15 @@ class PanelColumn_t : public QVBoxLayout {
     Q_OBJECT
 
 public:
-    PanelColumn_t() = default;
+    PanelColumn_t();
+
+    // Adds a panel at the bottom. Panels added while the column is on screen
+    // are shown together once the event loop is back, and while they keep
+    // coming, at most every `ShowingIntervalMs`: Qt places a widget's parent
+    // afresh each time one is shown, and each showing and each frame drawn
+    // costs time in proportion to the number of panels already there.
+    void _Append(QWidget *panel);
+    static constexpr int ShowingIntervalMs = 100;
 
     // The panel's content may have changed size: its entry is brought up to
     // date when the column next hears from the panel.
@@ -65,6 +76,7 @@ private:
     bool _Refresh();
     void _Update(int index);
     void _Rebuild();
+    void _ShowAppended();
     void _Stack();
     int _Gap() const;
     int _StackHeight() const;
@@ -74,6 +86,9 @@ private:
     QList<Entry_t> entries;
     QHash<const QWidget *, int> panelIndex;
     QSet<QWidget *> changing;
+    QList<QPointer<QWidget>> toShow;
+    QTimer showing;
+    QElapsedTimer lastShown;
 
     // Counts of the shown panels' widths and expanding directions, so that the
     // column's own size follows from them at once.

@@ -98,7 +98,10 @@ void TestPanelColumn::cleanup() {
 void TestPanelColumn::add(int kind, const QByteArray &name) {
     for (Column *column : {plain, ours}) {
         ItemView_t *panel = makePanel(kind, name);
-        column->layout->addWidget(panel);
+        if (column == ours)
+            static_cast<PanelColumn_t *>(column->layout)->_Append(panel); // as the window adds them
+        else
+            column->layout->addWidget(panel);
         column->panels.append(panel);
     }
 }
