@@ -29,24 +29,37 @@ void PanelColumn_t::_Append(QWidget *panel) {
     panel->hide();
     addWidget(panel);
     toShow.append(panel);
-    if (toShow.size() == 1)
-        showing.start(lastShown.isValid()
-                          ? int(qBound(qint64(0), ShowingIntervalMs - lastShown.elapsed(),
+    if (!showing.isActive() && showingNow.isEmpty())
+        showing.start(batchStarted.isValid()
+                          ? int(qBound(qint64(0), ShowingIntervalMs - batchStarted.elapsed(),
                                        qint64(ShowingIntervalMs)))
                           : 0);
 }
 
 void PanelColumn_t::_ShowAppended() {
-    const QList<QPointer<QWidget>> panels = std::exchange(toShow, {});
+    if (showingNow.isEmpty()) {
+        showingNow = std::exchange(toShow, {});
+        batchStarted.start();
+    }
+    QElapsedTimer slice;
+    slice.start();
     // Disabled, the column is not placed as each panel appears; once enabled,
     // it places them all at once.
     setEnabled(false);
-    for (const QPointer<QWidget> &panel : panels)
+    qsizetype shown = 0;
+    while (shown < showingNow.size() && slice.elapsed() < ShowingSliceMs) {
+        const QPointer<QWidget> &panel = showingNow[shown++];
         if (panel && panelIndex.contains(panel))
             panel->show();
+    }
     setEnabled(true);
     activate();
-    lastShown.start();
+    showingNow.remove(0, shown);
+    if (!showingNow.isEmpty())
+        showing.start(0);
+    else if (!toShow.isEmpty())
+        showing.start(int(qBound(qint64(0), ShowingIntervalMs - batchStarted.elapsed(),
+                                 qint64(ShowingIntervalMs))));
 }
 
 void PanelColumn_t::_PanelChanging(QWidget *panel) {

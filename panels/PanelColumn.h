@@ -38,9 +38,12 @@ public:
     // are shown together once the event loop is back, and while they keep
     // coming, at most every `ShowingIntervalMs`: Qt places a widget's parent
     // afresh each time one is shown, and each showing and each frame drawn
-    // costs time in proportion to the number of panels already there.
+    // costs time in proportion to the number of panels already there. Showing
+    // many takes turns of at most `ShowingSliceMs`, so that datagrams are read
+    // in between.
     void _Append(QWidget *panel);
     static constexpr int ShowingIntervalMs = 100;
+    static constexpr int ShowingSliceMs = 15;
 
     // The panel's content may have changed size: its entry is brought up to
     // date when the column next hears from the panel.
@@ -86,9 +89,10 @@ private:
     QList<Entry_t> entries;
     QHash<const QWidget *, int> panelIndex;
     QSet<QWidget *> changing;
-    QList<QPointer<QWidget>> toShow;
+    QList<QPointer<QWidget>> toShow;     // the next batch
+    QList<QPointer<QWidget>> showingNow; // what is left of this one
     QTimer showing;
-    QElapsedTimer lastShown;
+    QElapsedTimer batchStarted;
 
     // Counts of the shown panels' widths and expanding directions, so that the
     // column's own size follows from them at once.
