@@ -30,10 +30,12 @@ void PanelColumn_t::_Append(QWidget *panel) {
     addWidget(panel);
     toShow.append(panel);
     if (!showing.isActive() && showingNow.isEmpty())
-        showing.start(batchStarted.isValid()
-                          ? int(qBound(qint64(0), ShowingIntervalMs - batchStarted.elapsed(),
-                                       qint64(ShowingIntervalMs)))
-                          : 0);
+        _ShowNextBatch();
+}
+
+void PanelColumn_t::_ShowNextBatch() {
+    const qint64 since = batchStarted.isValid() ? batchStarted.elapsed() : ShowingIntervalMs;
+    showing.start(int(qBound(qint64(0), ShowingIntervalMs - since, qint64(ShowingIntervalMs))));
 }
 
 void PanelColumn_t::_ShowAppended() {
@@ -58,8 +60,7 @@ void PanelColumn_t::_ShowAppended() {
     if (!showingNow.isEmpty())
         showing.start(0);
     else if (!toShow.isEmpty())
-        showing.start(int(qBound(qint64(0), ShowingIntervalMs - batchStarted.elapsed(),
-                                 qint64(ShowingIntervalMs))));
+        _ShowNextBatch();
 }
 
 void PanelColumn_t::_PanelChanging(QWidget *panel) {

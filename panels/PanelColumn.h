@@ -80,6 +80,7 @@ private:
     void _Update(int index);
     void _Rebuild();
     void _ShowAppended();
+    void _ShowNextBatch();
     void _Stack();
     int _Gap() const;
     int _StackHeight() const;
