@@ -79,10 +79,11 @@ QString SiteConsole_t::_SiteName() const {
 }
 
 void SiteConsole_t::_Probe(const QString &bridge) {
+    if (!broker)
+        return;
     const QStringList bridges = bridge.isEmpty() ? bridgesOnline.keys() : QStringList{bridge};
     for (const QString &each : bridges)
-        if (broker)
-            broker->_Publish(topics._Probe(each), QByteArrayLiteral("probe"));
+        broker->_Publish(topics._Probe(each), QByteArrayLiteral("probe"));
 }
 
 void SiteConsole_t::_Connected() {

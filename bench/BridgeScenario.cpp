@@ -5,6 +5,7 @@
 // of every node found.
 
 #include "Broker.h"
+#include "Harness.h"
 #include "NodeSenders.h"
 #include "Scenarios.h"
 
@@ -41,24 +42,10 @@ constexpr int DiscoveryRoundsInFlight = 2;
 
 const QByteArray BridgeAvailability = "ternix36/bench/availability";
 
-// As WaitFor, but sleeping until something happens (the subscriber's output,
-// or a tick of a 5 ms timer), so that the bench takes no CPU from the
-// bridge, the broker and the subscriber.
+// Sleeping between ticks of 5 ms, the bench takes no CPU from the bridge,
+// the broker and the subscriber.
 bool WaitQuietlyFor(const std::function<bool()> &done, int timeoutMs) {
-    QTimer tick;
-    tick.start(5);
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-void Print(const QString &line) {
-    QTextStream(stdout) << "RESULT " << line << Qt::endl;
+    return Bench::WaitQuietlyFor(done, timeoutMs, 5);
 }
 
 // The bridge's resident memory from /proc; 0 when it cannot be read.
@@ -273,7 +260,7 @@ int RunBridge() {
         if (complete)
             rate = double(sent.load()) / std::chrono::duration<double>(last - start).count();
     }
-    Print(QStringLiteral("report_rate=%1").arg(rate, 0, 'f', 0));
+    PrintResult(QStringLiteral("report_rate=%1").arg(rate, 0, 'f', 0));
     return 0;
 }
 
@@ -321,15 +308,15 @@ int RunBridgeDiscovery(int nodes) {
     const bool complete =
         ready && tally.allIn() && tally.unexpected == 0 && ReceiveBufferErrors() == dropsBefore;
 
-    Print(QStringLiteral("nodes=%1 complete=%2 topics=%3 expected_topics=%4 seconds=%5 "
-                         "per_node_ms=%6 rss_per_node_kb=%7")
-              .arg(nodes)
-              .arg(complete ? 1 : 0)
-              .arg(tally.seen.size())
-              .arg(tally.expected.size())
-              .arg(complete ? seconds : -1, 0, 'f', 4)
-              .arg(complete ? seconds * 1000 / nodes : -1, 0, 'f', 4)
-              .arg(residentPerNode, 0, 'f', 2));
+    PrintResult(QStringLiteral("nodes=%1 complete=%2 topics=%3 expected_topics=%4 seconds=%5 "
+                               "per_node_ms=%6 rss_per_node_kb=%7")
+                    .arg(nodes)
+                    .arg(complete ? 1 : 0)
+                    .arg(tally.seen.size())
+                    .arg(tally.expected.size())
+                    .arg(complete ? seconds : -1, 0, 'f', 4)
+                    .arg(complete ? seconds * 1000 / nodes : -1, 0, 'f', 4)
+                    .arg(residentPerNode, 0, 'f', 2));
     return 0;
 }
 
@@ -389,11 +376,11 @@ int RunBridgeReadBack(int nodes) {
     rig.startBridge(arguments);
     const bool complete = ready && WaitQuietlyFor([&] { return offline == nodes; }, 60000);
     const double seconds = std::chrono::duration<double>(Clock::now() - restart).count();
-    Print(QStringLiteral("nodes=%1 complete=%2 offline=%3 seconds=%4")
-              .arg(nodes)
-              .arg(complete ? 1 : 0)
-              .arg(offline)
-              .arg(complete ? seconds : -1, 0, 'f', 3));
+    PrintResult(QStringLiteral("nodes=%1 complete=%2 offline=%3 seconds=%4")
+                    .arg(nodes)
+                    .arg(complete ? 1 : 0)
+                    .arg(offline)
+                    .arg(complete ? seconds : -1, 0, 'f', 3));
     return 0;
 }
 

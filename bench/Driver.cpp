@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Driver.h"
+#include "Harness.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -21,8 +22,6 @@
 
 namespace Bench {
 namespace {
-
-using Result = QMap<QString, double>;
 
 // The site's rows: nodes with a retained report, and live reports of ten nodes.
 constexpr int SiteNodes = 10000;
@@ -80,18 +79,7 @@ Result RunOnce(const QStringList &arguments, int run, int runs) {
         child.waitForFinished();
         return Result();
     }
-    Result result;
-    for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
-        if (!line.startsWith("RESULT "))
-            continue;
-        for (const QByteArray &field : line.mid(7).split(' ')) {
-            const qsizetype equals = field.indexOf('=');
-            if (equals > 0)
-                result.insert(QString::fromLatin1(field.left(equals)),
-                              field.mid(equals + 1).toDouble());
-        }
-    }
-    return result;
+    return ReadResult(child.readAllStandardOutput());
 }
 
 // One measurement `runs` times, each in a process of its own.

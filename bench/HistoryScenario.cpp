@@ -2,6 +2,7 @@
 // The history's rows: a day of reports from many nodes into their histories,
 // on a simulated clock, and the heap the histories hold at the end of it.
 
+#include "Harness.h"
 #include "NodeSenders.h"
 #include "Scenarios.h"
 
@@ -30,10 +31,6 @@ constexpr qint64 DayMs = 24 * 60 * 60 * 1000;
 constexpr qint64 Rounds = DayMs / EveryMs + 1;
 // Reports of each kind with readings that change from one to the next.
 constexpr int Variants = 997;
-
-void Print(const QString &line) {
-    QTextStream(stdout) << "RESULT " << line << Qt::endl;
-}
 
 // What malloc has handed out, its own bookkeeping of each block included.
 qint64 HeapInUse() {
@@ -109,15 +106,16 @@ int RunHistory(int nodes) {
     const qint64 inUse = HeapInUse() - inUseBefore;
     const double records = double(Rounds) * nodes;
 
-    Print(QStringLiteral("nodes=%1 records=%2 complete=%3 ns_per_record=%4 heap_per_node_kb=%5 "
-                         "rings_per_node_kb=%6 object_bytes=%7")
-              .arg(nodes)
-              .arg(records, 0, 'f', 0)
-              .arg(HoldTheDay(histories) ? 1 : 0)
-              .arg(seconds * 1e9 / records, 0, 'f', 1)
-              .arg(double(inUse) / 1024 / nodes, 0, 'f', 2)
-              .arg(double(HeapBytes(histories)) / 1024 / nodes, 0, 'f', 2)
-              .arg(sizeof(NodeHistory_t)));
+    PrintResult(
+        QStringLiteral("nodes=%1 records=%2 complete=%3 ns_per_record=%4 heap_per_node_kb=%5 "
+                       "rings_per_node_kb=%6 object_bytes=%7")
+            .arg(nodes)
+            .arg(records, 0, 'f', 0)
+            .arg(HoldTheDay(histories) ? 1 : 0)
+            .arg(seconds * 1e9 / records, 0, 'f', 1)
+            .arg(double(inUse) / 1024 / nodes, 0, 'f', 2)
+            .arg(double(HeapBytes(histories)) / 1024 / nodes, 0, 'f', 2)
+            .arg(sizeof(NodeHistory_t)));
     return 0;
 }
 
@@ -153,15 +151,16 @@ int RunHistorySwitching(int nodes) {
     for (const std::unique_ptr<NodeHistory_t> &history : histories)
         everyChange = everyChange && history->_Changes().size() == sent + 1;
 
-    Print(QStringLiteral("nodes=%1 records=%2 changes_per_node=%3 complete=%4 ns_per_record=%5 "
-                         "heap_per_node_kb=%6 rings_per_node_kb=%7")
-              .arg(nodes)
-              .arg(records, 0, 'f', 0)
-              .arg(sent)
-              .arg(everyChange && HoldTheDay(histories) ? 1 : 0)
-              .arg(seconds * 1e9 / records, 0, 'f', 1)
-              .arg(double(inUse) / 1024 / nodes, 0, 'f', 2)
-              .arg(double(HeapBytes(histories)) / 1024 / nodes, 0, 'f', 2));
+    PrintResult(
+        QStringLiteral("nodes=%1 records=%2 changes_per_node=%3 complete=%4 ns_per_record=%5 "
+                       "heap_per_node_kb=%6 rings_per_node_kb=%7")
+            .arg(nodes)
+            .arg(records, 0, 'f', 0)
+            .arg(sent)
+            .arg(everyChange && HoldTheDay(histories) ? 1 : 0)
+            .arg(seconds * 1e9 / records, 0, 'f', 1)
+            .arg(double(inUse) / 1024 / nodes, 0, 'f', 2)
+            .arg(double(HeapBytes(histories)) / 1024 / nodes, 0, 'f', 2));
     return 0;
 }
 

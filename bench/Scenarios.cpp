@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Scenarios.h"
+#include "Harness.h"
 
 #include "Measures.h"
 #include "NodeSenders.h"
@@ -61,10 +62,6 @@ public:
     }
     void _DataRead(const QByteArray &datagram) override { NoteMarker(datagram); }
 };
-
-void Print(const QString &line) {
-    QTextStream(stdout) << "RESULT " << line << Qt::endl;
-}
 
 bool WaitForMarker(qint64 round, Clock::time_point deadline) {
     while (markerSeen.load() < round) {
@@ -204,7 +201,7 @@ int RunReportBaseline() {
     });
     QCoreApplication::exec();
     sender.join();
-    Print(QStringLiteral("report_rate=%1").arg(rate, 0, 'f', 0));
+    PrintResult(QStringLiteral("report_rate=%1").arg(rate, 0, 'f', 0));
     return 0;
 }
 
@@ -247,10 +244,10 @@ int RunReportPath(int panels, bool reportersAtTop, bool recordHistory) {
     sender.join();
     // What the first reporting node's history holds: none without recording.
     const ItemView_t *reporter = NodeMap.value(_NodeKey(QHostAddress(AddressText(ReportGroup, 1))));
-    Print(QStringLiteral("panels=%1 recorded=%2 report_rate=%3")
-              .arg(panels)
-              .arg(reporter ? reporter->_History()._Full().size() : -1)
-              .arg(rate, 0, 'f', 0));
+    PrintResult(QStringLiteral("panels=%1 recorded=%2 report_rate=%3")
+                    .arg(panels)
+                    .arg(reporter ? reporter->_History()._Full().size() : -1)
+                    .arg(rate, 0, 'f', 0));
     return 0;
 }
 
@@ -290,14 +287,15 @@ int RunDiscovery(int senders) {
         QCoreApplication::processEvents();
     const qint64 residentAfter = ResidentBytes();
 
-    Print(QStringLiteral("senders=%1 complete=%2 seconds=%3 per_panel_ms=%4 worst_stall_ms=%5 "
-                         "rss_per_panel_kb=%6")
-              .arg(senders)
-              .arg(complete ? 1 : 0)
-              .arg(seconds, 0, 'f', 4)
-              .arg(seconds * 1000 / senders, 0, 'f', 4)
-              .arg(stalls.worstMs(), 0, 'f', 2)
-              .arg(double(residentAfter - residentBefore) / 1024 / senders, 0, 'f', 2));
+    PrintResult(
+        QStringLiteral("senders=%1 complete=%2 seconds=%3 per_panel_ms=%4 worst_stall_ms=%5 "
+                       "rss_per_panel_kb=%6")
+            .arg(senders)
+            .arg(complete ? 1 : 0)
+            .arg(seconds, 0, 'f', 4)
+            .arg(seconds * 1000 / senders, 0, 'f', 4)
+            .arg(stalls.worstMs(), 0, 'f', 2)
+            .arg(double(residentAfter - residentBefore) / 1024 / senders, 0, 'f', 2));
     return 0;
 }
 
@@ -327,7 +325,7 @@ int RunBurst(int senders) {
             quiet.restart();
         }
     }
-    Print(QStringLiteral("senders=%1 panels=%2").arg(senders).arg(NodeMap.size()));
+    PrintResult(QStringLiteral("senders=%1 panels=%2").arg(senders).arg(NodeMap.size()));
     return 0;
 }
 
@@ -380,12 +378,12 @@ int RunFind(int panels) {
     }
     const bool complete = found == QList<bool>{true, false, true} && field->text().isEmpty();
     std::sort(keystrokes.begin(), keystrokes.end());
-    Print(QStringLiteral("panels=%1 keystrokes=%2 worst_ms=%3 median_ms=%4 complete=%5")
-              .arg(panels)
-              .arg(keystrokes.size())
-              .arg(keystrokes.last(), 0, 'f', 3)
-              .arg(keystrokes[keystrokes.size() / 2], 0, 'f', 3)
-              .arg(complete ? 1 : 0));
+    PrintResult(QStringLiteral("panels=%1 keystrokes=%2 worst_ms=%3 median_ms=%4 complete=%5")
+                    .arg(panels)
+                    .arg(keystrokes.size())
+                    .arg(keystrokes.last(), 0, 'f', 3)
+                    .arg(keystrokes[keystrokes.size() / 2], 0, 'f', 3)
+                    .arg(complete ? 1 : 0));
     return 0;
 }
 

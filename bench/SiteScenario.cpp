@@ -4,6 +4,7 @@
 // them through its console. Two bridges of five links each.
 
 #include "Broker.h"
+#include "Harness.h"
 #include "Measures.h"
 #include "NodeSenders.h"
 #include "Scenarios.h"
@@ -33,10 +34,6 @@ constexpr int LinksPerBridge = 5;
 constexpr int Links = 2 * LinksPerBridge;
 const QString ReportPattern = QStringLiteral("ternix36/+/+/+/report");
 
-void Print(const QString &line) {
-    QTextStream(stdout) << "RESULT " << line << Qt::endl;
-}
-
 qint64 MonotonicNs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -60,20 +57,10 @@ QByteArray ReportPayload(int node, unsigned variant) {
     return SiteReport_t{QDateTime::currentMSecsSinceEpoch(), datagram}._Payload();
 }
 
-// As WaitFor, but sleeping until something happens or a 1 ms timer ticks:
-// the broker and the publisher have the other core.
+// Sleeping between ticks of 1 ms: the broker and the publisher have the
+// other core.
 bool WaitQuietlyFor(const std::function<bool()> &done, int timeoutMs) {
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.start(1);
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
+    return Bench::WaitQuietlyFor(done, timeoutMs, 1);
 }
 
 // This program as the publisher (RunSitePublish) in a process of its own.
@@ -92,21 +79,10 @@ public:
     }
     bool isFinished() const { return process.state() == QProcess::NotRunning; }
     // What it printed on success, key by key; empty when it failed.
-    QHash<QString, qint64> result() {
-        QHash<QString, qint64> fields;
+    Result result() {
         if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-            return fields;
-        for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
-            if (!line.startsWith("RESULT "))
-                continue;
-            for (const QByteArray &field : line.mid(7).split(' ')) {
-                const qsizetype equals = field.indexOf('=');
-                if (equals > 0)
-                    fields.insert(QString::fromLatin1(field.left(equals)),
-                                  field.mid(equals + 1).toLongLong());
-            }
-        }
-        return fields;
+            return {};
+        return ReadResult(process.readAllStandardOutput());
     }
 
 private:
@@ -219,7 +195,8 @@ int RunSitePublish(const QStringList &arguments) {
     client._Stop();
     if (!WaitQuietlyFor([&] { return stopped; }, 10000) || !published)
         return 1;
-    Print(QStringLiteral("published=%1 first_ns=%2 last_ns=%3").arg(sent).arg(firstNs).arg(lastNs));
+    PrintResult(
+        QStringLiteral("published=%1 first_ns=%2 last_ns=%3").arg(sent).arg(firstNs).arg(lastNs));
     return 0;
 }
 
@@ -243,16 +220,16 @@ int RunSiteDiscovery(int nodes) {
         QCoreApplication::processEvents();
     const qint64 residentAfter = ResidentBytes();
 
-    Print(QStringLiteral("nodes=%1 stored=%2 complete=%3 routed=%4 dropped=%5 seconds=%6 "
-                         "per_panel_ms=%7 rss_per_panel_kb=%8")
-              .arg(nodes)
-              .arg(stored ? 1 : 0)
-              .arg(complete ? 1 : 0)
-              .arg(window ? window->_Site()->_Routed() : -1)
-              .arg(window ? window->_Site()->_Dropped() : -1)
-              .arg(seconds, 0, 'f', 4)
-              .arg(complete ? seconds * 1000 / nodes : -1, 0, 'f', 4)
-              .arg(double(residentAfter - residentBefore) / 1024 / nodes, 0, 'f', 2));
+    PrintResult(QStringLiteral("nodes=%1 stored=%2 complete=%3 routed=%4 dropped=%5 seconds=%6 "
+                               "per_panel_ms=%7 rss_per_panel_kb=%8")
+                    .arg(nodes)
+                    .arg(stored ? 1 : 0)
+                    .arg(complete ? 1 : 0)
+                    .arg(window ? window->_Site()->_Routed() : -1)
+                    .arg(window ? window->_Site()->_Dropped() : -1)
+                    .arg(seconds, 0, 'f', 4)
+                    .arg(complete ? seconds * 1000 / nodes : -1, 0, 'f', 4)
+                    .arg(double(residentAfter - residentBefore) / 1024 / nodes, 0, 'f', 2));
     return 0;
 }
 
@@ -298,21 +275,21 @@ int RunSiteReports(int count, int rate) {
             },
             120000);
         WaitQuietlyFor([&] { return publisher.isFinished(); }, 10000);
-        const QHash<QString, qint64> result = publisher.result();
-        published = result.value(QStringLiteral("published"));
+        const Result result = publisher.result();
+        published = qint64(result.value(QStringLiteral("published")));
         dropped = site->_Dropped() - droppedBefore;
         if (published > 0)
-            seconds = double(lastDeliveredNs - result.value(QStringLiteral("first_ns"))) / 1e9;
+            seconds = (double(lastDeliveredNs) - result.value(QStringLiteral("first_ns"))) / 1e9;
     }
     const bool complete = published == count && delivered == published && dropped == 0;
-    Print(QStringLiteral("published=%1 delivered=%2 dropped=%3 complete=%4 seconds=%5 "
-                         "report_rate=%6")
-              .arg(published)
-              .arg(delivered)
-              .arg(dropped)
-              .arg(complete ? 1 : 0)
-              .arg(seconds, 0, 'f', 4)
-              .arg(seconds > 0 ? double(delivered) / seconds : -1, 0, 'f', 0));
+    PrintResult(QStringLiteral("published=%1 delivered=%2 dropped=%3 complete=%4 seconds=%5 "
+                               "report_rate=%6")
+                    .arg(published)
+                    .arg(delivered)
+                    .arg(dropped)
+                    .arg(complete ? 1 : 0)
+                    .arg(seconds, 0, 'f', 4)
+                    .arg(seconds > 0 ? double(delivered) / seconds : -1, 0, 'f', 0));
     return 0;
 }
 
